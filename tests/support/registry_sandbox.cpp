@@ -1,0 +1,217 @@
+#include "support/registry_sandbox.h"
+
+#include <sddl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/win_handles.h"
+
+namespace {
+
+std::wstring UniqueName() {
+  static int counter = 0;
+  wchar_t buf[96];
+  swprintf(buf, 96, L"%lu-%lu-%d", GetCurrentProcessId(), GetTickCount(), ++counter);
+  return buf;
+}
+
+HKEY CreateReal(HKEY parent, const std::wstring& path) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  return key;
+}
+
+std::wstring DataText(DWORD type, const BYTE* data, DWORD size) {
+  wchar_t buf[64];
+  switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+      std::wstring s(reinterpret_cast<const wchar_t*>(data), size / 2);
+      while (!s.empty() && s.back() == 0) s.pop_back();
+      return L"\"" + s + L"\"";
+    }
+    case REG_DWORD:
+      if (size == 4) {
+        swprintf(buf, 64, L"dword:%08lx", *reinterpret_cast<const DWORD*>(data));
+        return buf;
+      }
+      break;
+    default:
+      break;
+  }
+  std::wstring hex = L"hex(" + std::to_wstring(type) + L"):";
+  for (DWORD i = 0; i < size; ++i) {
+    swprintf(buf, 64, L"%02x", data[i]);
+    hex += buf;
+  }
+  return hex;
+}
+
+void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
+  lines.push_back(path + L"\\");
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[16384];
+    DWORD nameLen = 16384;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+      break;
+    }
+    std::vector<BYTE> data(size + 2);
+    nameLen = 16384;
+    DWORD got = size;
+    if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) {
+      break;
+    }
+    lines.push_back(path + L" : \"" + std::wstring(name, nameLen) + L"\" = " +
+                    DataText(type, data.data(), got));
+  }
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLen = 256;
+    if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.emplace_back(name, nameLen);
+  }
+  for (const auto& sub : subkeys) {
+    UniqueHKey child;
+    if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
+      Walk(child.get(), path + L"\\" + sub, lines);
+    }
+  }
+}
+
+}  // namespace
+
+RegistrySandbox::RegistrySandbox() {
+  // Open the real HKCU before any override so that the scratch keys can be reached later.
+  RegOpenCurrentUser(KEY_ALL_ACCESS, &realHkcu_);
+  base_ = L"Software\\VelloxTests\\" + UniqueName();
+  hkcu_ = CreateReal(realHkcu_, base_ + L"\\HKCU");
+  hklm_ = CreateReal(realHkcu_, base_ + L"\\HKLM");
+  // HKEY_CLASSES_ROOT is HKLM\Software\Classes; keep the same shape inside the sandbox.
+  hkcr_ = CreateReal(realHkcu_, base_ + L"\\HKLM\\Software\\Classes");
+  RegOverridePredefKey(HKEY_CURRENT_USER, hkcu_);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm_);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, hkcr_);
+}
+
+RegistrySandbox::~RegistrySandbox() {
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegCloseKey(hkcr_);
+  RegCloseKey(hklm_);
+  RegCloseKey(hkcu_);
+  RegDeleteTreeW(realHkcu_, base_.c_str());
+  // Removes the parent only when no other sandbox still lives in it.
+  RegDeleteKeyW(realHkcu_, L"Software\\VelloxTests");
+  RegCloseKey(realHkcu_);
+}
+
+std::wstring RegistrySandbox::ScratchPath(HKEY root) const {
+  if (root == HKEY_CURRENT_USER) return base_ + L"\\HKCU";
+  if (root == HKEY_CLASSES_ROOT) return base_ + L"\\HKLM\\Software\\Classes";
+  return base_ + L"\\HKLM";
+}
+
+HKEY RegistrySandbox::OpenReal(HKEY root, const wchar_t* path, REGSAM access) const {
+  std::wstring full = ScratchPath(root);
+  if (path != nullptr && *path != 0) full += std::wstring(L"\\") + path;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(realHkcu_, full.c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
+  return key;
+}
+
+std::wstring RegistrySandbox::Snapshot() const {
+  std::vector<std::wstring> lines;
+  UniqueHKey cu(OpenReal(HKEY_CURRENT_USER, nullptr));
+  UniqueHKey lm(OpenReal(HKEY_LOCAL_MACHINE, nullptr));
+  if (cu) Walk(cu.get(), L"HKCU", lines);
+  if (lm) Walk(lm.get(), L"HKLM", lines);
+  std::sort(lines.begin(), lines.end());
+  std::wstring out;
+  for (const auto& l : lines) out += l + L"\n";
+  return out;
+}
+
+bool RegValueExists(HKEY root, const wchar_t* path, const wchar_t* name) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+  return RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool RegKeyExists(HKEY root, const wchar_t* path, REGSAM view) {
+  UniqueHKey key;
+  return RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
+}
+
+std::wstring RegReadString(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) {
+    return L"<no key>";
+  }
+  DWORD size = 0;
+  DWORD type = 0;
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return L"<no value>";
+  }
+  std::vector<wchar_t> buf(size / 2 + 2, 0);
+  RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size);
+  return std::wstring(buf.data());
+}
+
+DWORD RegReadDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD fallback,
+                   REGSAM view) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) {
+    return fallback;
+  }
+  DWORD value = 0;
+  DWORD size = 4;
+  DWORD type = 0;
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return fallback;
+  }
+  return value;
+}
+
+void RegWriteString(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* value) {
+  UniqueHKey key;
+  if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                 static_cast<DWORD>((wcslen(value) + 1) * 2));
+}
+
+void RegWriteDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) {
+  UniqueHKey key;
+  if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+}
+
+void RegCreateReadOnlyKey(HKEY root, const wchar_t* path) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;KR;;;WD)", SDDL_REVISION_1,
+                                                            &sd, nullptr)) {
+    return;
+  }
+  // Wine ignores the security attributes of RegCreateKeyExW; setting the DACL afterwards works.
+  UniqueHKey key;
+  if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) ==
+      ERROR_SUCCESS) {
+    RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
+  }
+  LocalFree(sd);
+}
