@@ -1,0 +1,51 @@
+#pragma once
+// The registry access layer. Every registry value of the suite is read, written and deleted
+// here. Paths under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE without a leading backslash are
+// below "Software\Vellox"; a leading backslash makes them absolute from the root; under any
+// other root the path is used unchanged. Requests for the suite's own keys go to the INI
+// settings file when one is in use (portable installation).
+//
+// Contracts callers rely on: reads never fail visibly (any failure yields the default);
+// writes return the system's error code (WriteSettingString returns ERROR_ACCESS_DENIED when
+// the key cannot be created or written for lack of rights); deletions ignore every failure.
+// No key is kept open between calls.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// Full key path for a root and a caller's path (see above). Always succeeds.
+bool SettingsKeyPath(HKEY root, const wchar_t* path, wchar_t* dest, size_t capacity);
+// KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS plus the view flag; null on failure. Caller closes.
+HKEY OpenSettingsKeyForRead(HKEY root, const wchar_t* path);
+// KEY_WRITE plus the view flag; null on failure with the system's code in *error. Caller closes.
+HKEY CreateSettingsKey(HKEY root, const wchar_t* path, LONG* error);
+
+bool SettingsKeyExists(HKEY root, const wchar_t* path);
+uint32_t ReadSettingInt(HKEY root, const wchar_t* path, const wchar_t* name, uint32_t def);
+uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def);
+// The value's text or the default in dest; true when the text came from the store.
+bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
+                       const wchar_t* def, size_t capacity);
+bool ReadUserString(const wchar_t* path, const wchar_t* name, wchar_t* dest, const wchar_t* def,
+                    size_t capacity);
+LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* text);
+LONG WriteUserString(const wchar_t* path, const wchar_t* name, const wchar_t* text);
+LONG WriteSettingInt(HKEY root, const wchar_t* path, const wchar_t* name, uint32_t value);
+LONG WriteUserInt(const wchar_t* path, const wchar_t* name, uint32_t value);
+void DeleteSettingValue(HKEY root, const wchar_t* path, const wchar_t* name);
+void DeleteUserValue(const wchar_t* path, const wchar_t* name);
+// One key, which must have no subkeys (a key with subkeys survives).
+void DeleteSettingsKey(HKEY root, const wchar_t* path);
+// A key with everything below it.
+void DeleteSettingsTree(HKEY root, const wchar_t* path);
+// Raw recursive deletion by repeated depth-first passes; the parent itself is never deleted.
+void DeleteRegistryTree(HKEY parent, const wchar_t* subkey);
+// 0 or KEY_WOW64_32KEY; added to open-for-read, create and single-key delete only.
+// A caller that sets it resets it to 0 before it returns.
+void SetRegistryView(REGSAM flag);
+// False only while a settings file is in use whose Global\Integration is 0.
+bool IsIntegrationEnabled();
+// Writes the settings file back; false when nothing was written.
+bool SaveSettingsFile();
