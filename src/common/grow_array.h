@@ -19,38 +19,44 @@ class GrowArray {
   GrowArray& operator=(const GrowArray&) = delete;
   ~GrowArray() { std::free(data_); }
 
-  // Grows the count by n; the new elements are uninitialised.
+  // Grows the count by n; the new elements are uninitialised. When the room cannot be had
+  // (maximum exceeded, size overflow, reallocation failed) the array is left as it was and
+  // the error handler ends the operation with VLX_EXIT 8.
   void Add(size_t n) {
-    count_ += n;
-    if (capacity_ >= count_) return;
-    if (maximum_ != 0 && maximum_ < count_) {
+    if (n > SIZE_MAX - count_)
+      Errors().MemoryError();
+    size_t newCount = count_ + n;
+    if (capacity_ >= newCount) {
+      count_ = newCount;
+      return;
+    }
+    if (maximum_ != 0 && maximum_ < newCount) {
       Errors().FormatReport(L"Maximum allowed array size (%u) is exceeded",
                             static_cast<unsigned>(maximum_));
       Errors().MemoryError();
     }
     size_t grown = capacity_ + capacity_ / 4 + 32;
-    size_t newCapacity = count_ > grown ? count_ : grown;
-    if (newCapacity > SIZE_MAX / sizeof(T)) {
-      count_ -= n;
+    size_t newCapacity = newCount > grown ? newCount : grown;
+    if (newCapacity > SIZE_MAX / sizeof(T))
       Errors().MemoryError();
-    }
     void* p = std::realloc(data_, newCapacity * sizeof(T));
-    if (p == nullptr) {
-      count_ -= n;
-      Errors().MemoryError();
-    }
+    if (p == nullptr)
+      Errors().MemoryError();  // realloc left the old block in place
     data_ = static_cast<T*>(p);
     capacity_ = newCapacity;
+    count_ = newCount;
   }
 
   void Push(const T& item) {
+    T copy = item;  // item may live in this array, which Add may move
     Add(1);
-    data_[count_ - 1] = item;
+    data_[count_ - 1] = copy;
   }
 
   // Drops elements from the end (no reallocation).
   void Truncate(size_t count) {
-    if (count < count_) count_ = count;
+    if (count < count_)
+      count_ = count;
   }
   void Clear() { count_ = 0; }
 
