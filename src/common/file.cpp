@@ -40,6 +40,8 @@ HANDLE CreateWithLongPathRetry(const wchar_t* name, bool plainFirst, DWORD acces
 // requests: character devices and pipes over 20000 bytes, locked ranges over 32768 bytes.
 bool RawRead(HANDLE h, void* buffer, uint32_t count, DWORD& got) {
   got = 0;
+  if (h == INVALID_HANDLE_VALUE)
+    return false;  // a closed file: a read error
   if (ReadFile(h, buffer, count, &got, nullptr))
     return true;
   DWORD error = GetLastError();
@@ -208,7 +210,10 @@ bool RemoveFile(const wchar_t* name) {
 }
 
 FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
-  FILE* stream = _wfsopen(name, mode, _SH_DENYNO);
+  // As with Create: "name." opened plainly would be "name", so it goes to the long form at once.
+  FILE* stream = nullptr;
+  if (!EndsInDotOrBlank(name))
+    stream = _wfsopen(name, mode, _SH_DENYNO);
   if (stream == nullptr) {
     wchar_t longName[kLongPathCapacity];
     if (ToLongPathForm(name, longName, kLongPathCapacity)) {
@@ -222,9 +227,14 @@ uint64_t GetFreeDiskSpace(const wchar_t* name) {
   wchar_t folder[kLongPathCapacity];
   FolderOfPath(name, folder, kLongPathCapacity);
   ULARGE_INTEGER available, total, totalFree;
-  if (!GetDiskFreeSpaceExW(folder[0] != 0 ? folder : nullptr, &available, &total, &totalFree)) {
-    return 0;
+  BOOL ok = GetDiskFreeSpaceExW(folder[0] != 0 ? folder : nullptr, &available, &total, &totalFree);
+  if (!ok && folder[0] != 0) {
+    wchar_t longFolder[kLongPathCapacity];
+    ok = ToLongPathForm(folder, longFolder, kLongPathCapacity) &&
+         GetDiskFreeSpaceExW(longFolder, &available, &total, &totalFree);
   }
+  if (!ok)
+    return 0;
   // A caller's share larger than the whole volume's free space is not believable.
   if (available.HighPart > totalFree.HighPart)
     return 0;

@@ -92,6 +92,8 @@ TEST_F(FileTest, CreateWriteCloseOpenRead) {
   char buf[32] = {};
   EXPECT_EQ(file.Read(buf, 5), 5);
   EXPECT_EQ(std::string(buf, 5), "hello");
+  file.Seek(0x100000005ull);  // both halves of the offset reach the system
+  EXPECT_EQ(file.Tell(), 0x100000005ull);
   file.Seek(6);
   EXPECT_EQ(file.Tell(), 6u);
   EXPECT_EQ(file.Read(buf, sizeof(buf)), 5);  // fewer than asked: the end of the file
@@ -344,6 +346,25 @@ TEST_F(FileTest, OpenStreamDeniesNobody) {
   EXPECT_EQ(OpenStream(scratch_.Join(L"missing").c_str(), L"rb"), nullptr);
 }
 
+TEST_F(FileTest, OpenStreamKeepsTrailingDot) {
+  std::wstring plain = scratch_.WriteFile(L"script", "plain");
+  std::wstring dotted = scratch_.Join(L"script.");
+  {
+    UniqueStdioFile out(OpenStream(dotted.c_str(), L"wb"));
+    ASSERT_TRUE(out.valid());
+    ASSERT_GE(fputs("dotted", out.get()), 0);
+  }
+  EXPECT_TRUE(FolderLists(scratch_.Path(), L"script."));
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(plain, bytes));
+  EXPECT_EQ(bytes, "plain");
+  UniqueStdioFile in(OpenStream(dotted.c_str(), L"rb"));
+  ASSERT_TRUE(in.valid());
+  EXPECT_EQ(fgetc(in.get()), 'd');
+  in.reset();
+  EXPECT_TRUE(RemoveFile(LongForm(dotted).c_str()));
+}
+
 TEST_F(FileTest, FreeDiskSpaceMatchesTheSystem) {
   std::wstring name = scratch_.Join(L"any.txt");
   ULARGE_INTEGER available, total, totalFree;
@@ -356,5 +377,7 @@ TEST_F(FileTest, FreeDiskSpaceMatchesTheSystem) {
       ours > available.QuadPart ? ours - available.QuadPart : available.QuadPart - ours;
   EXPECT_LT(drift, 512u * 1024 * 1024);
   EXPECT_GT(GetFreeDiskSpace(L"bare-name.txt"), 0u);  // the current drive
+  DeepFolder deep(scratch_.Path());
+  EXPECT_GT(GetFreeDiskSpace((deep.Path() + L"\\x.txt").c_str()), 0u);
   EXPECT_EQ(GetFreeDiskSpace(scratch_.Join(L"missing\\x.txt").c_str()), 0u);
 }

@@ -111,6 +111,14 @@ std::string RandomUtf8(std::mt19937& rng, size_t maxChars, bool allowGarbage) {
       s += static_cast<char>(RandomSize(rng, 1, 255));
       continue;
     }
+    if (allowGarbage && kind == 1 && RandomSize(rng, 0, 3) == 0) {
+      // A four-byte form beyond U+10FFFF (F4 90.. to F7 BF..).
+      s += static_cast<char>(RandomSize(rng, 0xF4, 0xF7));
+      s += static_cast<char>(RandomSize(rng, 0x90, 0xBF));
+      s += static_cast<char>(RandomSize(rng, 0x80, 0xBF));
+      s += static_cast<char>(RandomSize(rng, 0x80, 0xBF));
+      continue;
+    }
     uint32_t limit = kind < 4 ? 0x7F : kind < 6 ? 0x7FF : kind < 8 ? 0xFFFF : 0x10FFFF;
     uint32_t cp = static_cast<uint32_t>(RandomSize(rng, 1, limit));
     if (!allowGarbage && cp >= 0xD800 && cp <= 0xDFFF)
@@ -154,6 +162,19 @@ TEST(Utf8ToWide, RoomRules) {
   wchar_t one[1] = {L'q'};
   Utf8ToWide("abc", one, 1);
   EXPECT_EQ(one[0], 0);
+  // A dropped code point beyond Unicode takes two units of room.
+  EXPECT_FALSE(
+      Utf8ToWide("\xF4\x90\x80\x80"
+                 "ab",
+                 out, 3));
+  EXPECT_STREQ(out, L"");
+  EXPECT_FALSE(
+      Utf8ToWide("\xF4\x90\x80\x80"
+                 "ab",
+                 out, 4));
+  EXPECT_STREQ(out, L"a");
+  EXPECT_FALSE(Utf8ToWide("a\xF7\xBF\xBF\xBF", out, 3));  // only one unit of room left
+  EXPECT_STREQ(out, L"a");
 }
 
 TEST(Utf8ToWide, RandomInputsMatchModelAndKeepGuards) {
