@@ -1,0 +1,150 @@
+#include "app/list_walk.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "app/file_list.h"
+#include "app/remove_folder_tree.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+
+namespace {
+
+constexpr DWORD kClearableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY |
+                                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr unsigned kLastTempNumber = 999;
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// Remembers, for one walk, the folders below the installation folder that were found not to be
+// links, so that the files of one folder cost one look at it and not one each.
+class LinkCheck {
+ public:
+  explicit LinkCheck(size_t folderLength) : folderLength_(folderLength) {}
+
+  // True when a folder between the installation folder and the entry is a reparse point (or
+  // vanished): the entry must then not be touched. The entry itself is not examined.
+  bool LiesBelowLink(const wchar_t* path) {
+    size_t length = WideLength(path);
+    // The end of the parent: the last separator that has a name behind it.
+    size_t parentEnd = length;
+    while (parentEnd > folderLength_ && IsSeparator(path[parentEnd - 1]))
+      --parentEnd;
+    while (parentEnd > folderLength_ && !IsSeparator(path[parentEnd - 1]))
+      --parentEnd;
+    if (parentEnd <= folderLength_)
+      return false;  // directly in the installation folder
+    std::wstring parent(path, parentEnd - 1);
+    if (parent == lastSafe_)
+      return false;
+    // Every folder from the top down, each looked at once per walk.
+    for (size_t i = folderLength_; i < parentEnd; ++i) {
+      if (!IsSeparator(path[i]) || i == folderLength_ || IsSeparator(path[i - 1]))
+        continue;
+      std::wstring ancestor(path, i);
+      if (safe_.count(ancestor) != 0)
+        continue;
+      DWORD attributes = GetFileAttributesW(ancestor.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES ||
+          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return true;
+      }
+      safe_.insert(ancestor);
+    }
+    lastSafe_ = parent;
+    return false;
+  }
+
+ private:
+  size_t folderLength_;
+  std::wstring lastSafe_;
+  std::unordered_set<std::wstring> safe_;
+};
+
+bool IsLeftForLater(const wchar_t* path, const wchar_t* programPath) {
+  const wchar_t* name = FileNamePart(path);
+  return CompareNoCase(name, FileNamePart(programPath)) == 0 ||
+         CompareNoCase(name, L"Uninstall.lst") == 0;
+}
+
+}  // namespace
+
+bool MoveAsideForRestart(const wchar_t* path) {
+  size_t length = WideLength(path);
+  wchar_t temp[2048];
+  const wchar_t* scheduled = path;
+  // ".999.tmp" and the terminator must fit: a name cut short would be some other file.
+  if (length + 9 <= 2048) {
+    for (unsigned n = 0; n <= kLastTempNumber; ++n) {
+      wchar_t number[8];
+      IntToDecimal(n, number, 8);
+      CopyBounded(temp, path);
+      AppendBounded(temp, L".");
+      AppendBounded(temp, number);
+      AppendBounded(temp, L".tmp");
+      if (GetFileAttributesW(temp) == INVALID_FILE_ATTRIBUTES)
+        break;
+    }
+    if (MoveFileW(path, temp))
+      scheduled = temp;
+  }
+  return MoveFileExW(scheduled, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
+  size_t removed = 0;
+  LinkCheck links(WideLength(state.Folder));
+  for (size_t i = 0; i < list.Count(); ++i) {
+    if (list.IsSettled(i))
+      continue;
+    const wchar_t* path = list.Path(i);
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || links.LiesBelowLink(path)) {
+      list.Settle(i);  // missing, or reached through a link: never touched
+      continue;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      // Removed as a link, whatever it points to; never emptied through it.
+      if (RemoveReparsePointItself(path))
+        ++removed;
+      list.Settle(i);
+      continue;
+    }
+    // Only attributes that could stand in the way are cleared; a plain file needs no call.
+    if ((attributes & kClearableAttributes) != 0) {
+      (void)SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);  // a failure shows below
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      // Succeeds only once the folder is empty; until then a later walk tries again.
+      if (RemoveDirectoryW(path)) {
+        ++removed;
+        list.Settle(i);
+      }
+      continue;
+    }
+    if (DeleteFileW(path)) {
+      ++removed;
+    } else if (!IsLeftForLater(path, state.ProgramPath)) {
+      // The file exists but cannot be deleted now: in use.
+      state.RebootPending = true;
+      (void)MoveAsideForRestart(path);  // a failed scheduling leaves the file in place
+    }
+    list.Settle(i);
+  }
+  return removed;
+}
+
+size_t WalkListUntilDone(UninstallList& list, ListWalkState& state) {
+  size_t walks = 0;
+  for (;;) {
+    ++walks;
+    if (WalkListOnce(list, state) == 0)
+      return walks;
+  }
+}

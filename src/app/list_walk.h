@@ -1,0 +1,32 @@
+#pragma once
+// Deleting the entries of the installation's file list in repeated walks. Order in the list does
+// not matter: a folder listed before its files is removed by a later walk, once it is empty.
+// Walks go on until one removes nothing; each walk passes over the entries that an earlier one
+// settled (removed, found missing, moved aside or refused), which gives the same outcome as
+// trying every entry again.
+
+#include <cstddef>
+
+class UninstallList;
+
+struct ListWalkState {
+  const wchar_t* Folder;       // installation folder, with its trailing backslash
+  const wchar_t* ProgramPath;  // the running program: left to the self-removal script
+  bool RebootPending;          // set when a file in use was scheduled for deletion at restart
+};
+
+// One walk over the list; returns the number of entries it removed.
+//  - A folder is removed only when empty (RemoveDirectoryW).
+//  - A link (junction or symbolic link) is removed as the link itself; an entry that lies
+//    below a link inside the installation folder is never touched.
+//  - A file that cannot be deleted is left alone when it is the program itself or the list
+//    "Uninstall.lst"; otherwise it is in use: it is moved aside to the first free
+//    "<path>.<n>.tmp" name (n = 0..999) and scheduled for deletion at restart.
+size_t WalkListOnce(UninstallList& list, ListWalkState& state);
+// Walks until a walk removes nothing; returns the number of walks made.
+size_t WalkListUntilDone(UninstallList& list, ListWalkState& state);
+
+// Renames the file to the first "<path>.<n>.tmp" that does not exist (the name for n = 999 when
+// all exist) and schedules the renamed file, or the file itself when the rename fails, for
+// deletion at restart. Returns whether the scheduling was recorded.
+bool MoveAsideForRestart(const wchar_t* path);

@@ -1,0 +1,167 @@
+#include "app/uninstall.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "app/file_list.h"
+#include "app/list_walk.h"
+#include "app/remove_folder_tree.h"
+#include "app/self_removal.h"
+#include "app/setup_flags.h"
+#include "app/startup_services.h"
+#include "common/file.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/test_seams.h"
+#include "common/win_handles.h"
+#include "lang/messages.h"
+#include "resources/resource.h"
+#include "settings/folders.h"
+
+namespace {
+
+constexpr size_t kPathCapacity = 2048;
+constexpr size_t kKeptTextCapacity = 256;
+constexpr wchar_t kListName[] = L"Uninstall.lst";
+// Help index files that the help viewer leaves in the installation folder; never listed.
+constexpr const wchar_t* kHelpIndexNames[] = {L"vellox.gid", L"vellox.fts"};
+constexpr wchar_t kBrowserDataFolder[] = L"Vellox.exe.WebView2";
+constexpr wchar_t kRemovableFolderName[] = L"Vellox";
+
+// The text of a message with one string placeholder filled in. Only the first "%s" takes the
+// argument and "%%" gives '%'; anything else is copied as it stands, so a translated text with
+// unexpected placeholders can never read arguments that are not there.
+void FormatWithOneString(const wchar_t* format, const wchar_t* argument, wchar_t* dest,
+                         size_t capacity) {
+  if (capacity == 0)
+    return;
+  dest[0] = 0;
+  bool used = false;
+  wchar_t one[2] = {};
+  for (const wchar_t* p = format; *p != 0; ++p) {
+    if (p[0] == L'%' && p[1] == L's' && !used) {
+      AppendBounded(dest, argument, capacity);
+      used = true;
+      ++p;
+      continue;
+    }
+    if (p[0] == L'%' && p[1] == L'%')
+      ++p;
+    one[0] = *p;
+    AppendBounded(dest, one, capacity);
+  }
+}
+
+// The installation folder is the program's folder; a drive root keeps its backslash. False when
+// the path has no backslash.
+bool InstallationFolderOf(const wchar_t* programPath, wchar_t* folder, size_t capacity) {
+  CopyBounded(folder, programPath, capacity);
+  wchar_t* slash = std::wcsrchr(folder, L'\\');
+  if (slash == nullptr)
+    return false;
+  if (slash > folder && slash[-1] == L':') {
+    slash[1] = 0;
+  } else {
+    slash[0] = 0;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RunUninstall() {
+  wchar_t programPath[kPathCapacity];
+  DWORD programLength = GetProgramPath(programPath, kPathCapacity);
+  if (programLength == 0 || programLength >= kPathCapacity)
+    return;  // no whole path to go by
+
+  // 1. The installation folder becomes the current directory: every relative name below
+  //    resolves in it. When it cannot be entered, nothing is done, since the relative names
+  //    would then name files somewhere else.
+  wchar_t folder[kPathCapacity];
+  if (!InstallationFolderOf(programPath, folder, kPathCapacity))
+    return;
+  if (!SetCurrentDirectoryW(folder))
+    return;
+  EnsureTrailingBackslash(folder, kPathCapacity);
+
+  // 2. Confirmation.
+  if (!SetupFlags.Silent) {
+    int answer =
+        ShowMessageBox(nullptr, MessageText(IDS_CONTINUEUNINSTALL), MessageText(IDS_UNINSTALLVLX),
+                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+    if (answer != IDYES)
+      return;
+  }
+
+  // 3. The list; without it nothing at all is removed, and the user is told even when silent.
+  UniqueStdioFile listFile(OpenStream(kListName, L"rb"));
+  if (!listFile) {
+    wchar_t text[200];
+    FormatWithOneString(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
+    (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
+                         MB_ICONERROR | MB_SETFOREGROUND);
+    return;
+  }
+
+  // 4. Texts needed after the language library is gone.
+  wchar_t rebootText[kKeptTextCapacity];
+  wchar_t caption[kKeptTextCapacity];
+  CopyBounded(rebootText, MessageText(IDS_REBOOTREQUIRED), kKeptTextCapacity);
+  CopyBounded(caption, MessageText(IDS_UNINSTALLVLX), kKeptTextCapacity);
+
+  // 5. Integration and settings.
+  // TODO(integration): call RemoveIntegration() here (integration/apply_integration.h) once it
+  // is built; until then the associations, shell extension, shortcuts, class keys and settings
+  // of the archiver stay in place.
+
+  // 6. The language library is freed so that it can be deleted with the other files.
+  UnloadLanguageLibrary();
+
+  // 7. An installer package removes the files itself.
+  if (SetupFlags.Msi)
+    return;
+
+  // 8. Help index files.
+  for (const wchar_t* name : kHelpIndexNames) {
+    (void)SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);  // failures ignored
+    (void)DeleteFileW(name);
+  }
+
+  // 9. The listed entries, walk after walk.
+  UninstallList list;
+  list.Load(listFile.get(), folder);
+  ListWalkState walk = {folder, programPath, false};
+  (void)WalkListUntilDone(list, walk);
+
+  // 10. The list itself.
+  listFile.reset();
+  (void)DeleteFileW(kListName);
+
+  // 11. The data folder of the archiver's browser control.
+  wchar_t tempFolder[kPathCapacity];
+  wchar_t browserData[kPathCapacity];
+  GetTempFolder(tempFolder, kPathCapacity);
+  JoinPath(tempFolder, kBrowserDataFolder, browserData, kPathCapacity);
+  if (FileExists(browserData))
+    RemoveFolderTree(browserData);
+
+  // 12. The installation folder as the script names it: no trailing backslash but at a root.
+  wchar_t current[kPathCapacity];
+  DWORD currentLength = GetCurrentDirectoryW(kPathCapacity, current);
+  if (currentLength == 0 || currentLength >= kPathCapacity)
+    CopyBounded(current, L"");
+
+  // 13. One notice for all files in use; a folder named Vellox then goes at restart too.
+  if (walk.RebootPending && !SetupFlags.Silent) {
+    (void)ShowMessageBox(nullptr, rebootText, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
+    if (current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0) {
+      (void)MoveFileExW(current, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);  // result ignored
+    }
+  }
+
+  // 14. The program file and the folder go after this process has ended.
+  StartSelfRemoval(programPath, current);
+}

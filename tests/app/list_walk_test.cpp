@@ -1,0 +1,216 @@
+#include "app/list_walk.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/file_list.h"
+#include "common/win_handles.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+// An installation folder in a scratch folder with its list loaded from the given lines.
+class ListWalkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = scratch_.Path() + L"\\";
+    program_ = scratch_.Join(L"uninstall.exe");
+  }
+
+  size_t Load(const std::string& lines) {
+    std::wstring listPath = scratch_.WriteFile(L"Uninstall.lst", lines);
+    FILE* f = _wfopen(listPath.c_str(), L"rb");
+    if (f == nullptr)
+      return 0;
+    size_t count = list_.Load(f, folder_.c_str());
+    fclose(f);
+    return count;
+  }
+
+  ListWalkState State() { return ListWalkState{folder_.c_str(), program_.c_str(), false}; }
+  bool Exists(const wchar_t* relative) { return PathExists(scratch_.Join(relative)); }
+
+  ScratchFolder scratch_;
+  std::wstring folder_;
+  std::wstring program_;
+  UninstallList list_;
+};
+
+std::vector<std::wstring> PendingDeletions() {
+  std::vector<std::wstring> entries;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return entries;
+  }
+  UniqueHKey holder(key);
+  DWORD size = 0;
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) !=
+      ERROR_SUCCESS) {
+    return entries;
+  }
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, 0);
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+    return entries;
+  }
+  for (const wchar_t* p = data.data(); p < data.data() + data.size() && *p != 0;) {
+    entries.emplace_back(p);
+    p += entries.back().size() + 1;
+    if (*p == 0 && p + 1 < data.data() + data.size())
+      ++p;  // the empty target of a deletion
+  }
+  return entries;
+}
+
+bool IsPendingDeletion(const std::wstring& path) {
+  for (const std::wstring& entry : PendingDeletions()) {
+    if (_wcsicmp(entry.c_str(), (L"\\??\\" + path).c_str()) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Holds a file open without delete sharing, as another program holding a document does: it
+// can be neither deleted nor renamed.
+UniqueFileHandle HoldOpen(const std::wstring& path) {
+  return UniqueFileHandle(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// Maps a copy of a program as an image, as a running program or loaded library is: it can be
+// renamed but not deleted.
+UniqueModule MapAsImage(const std::wstring& path) {
+  std::wstring source = TestProgramFolder() + L"\\holdfile.exe";
+  if (!CopyFileW(source.c_str(), path.c_str(), FALSE))
+    return UniqueModule();
+  return UniqueModule(LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+}
+
+}  // namespace
+
+TEST_F(ListWalkTest, FoldersListedFirstGoInLaterWalks) {
+  scratch_.WriteFile(L"sub\\deep\\f.txt", "f");
+  scratch_.WriteFile(L"sub\\g.txt", "g");
+  ASSERT_EQ(Load("sub\r\nsub\\deep\r\nsub\\deep\\f.txt\r\nsub\\g.txt\r\n"), 4u);
+  ListWalkState state = State();
+  EXPECT_EQ(WalkListOnce(list_, state), 2u);  // the files; both folders still hold something
+  EXPECT_TRUE(Exists(L"sub\\deep"));
+  EXPECT_EQ(WalkListOnce(list_, state), 1u);  // sub\deep
+  EXPECT_EQ(WalkListOnce(list_, state), 1u);  // sub
+  EXPECT_EQ(WalkListOnce(list_, state), 0u);
+  EXPECT_FALSE(Exists(L"sub"));
+  EXPECT_FALSE(state.RebootPending);
+}
+
+TEST_F(ListWalkTest, WalksUntilOneRemovesNothing) {
+  scratch_.WriteFile(L"a\\b\\c\\f.txt", "f");
+  ASSERT_EQ(Load("a\na\\b\na\\b\\c\na\\b\\c\\f.txt\n"), 4u);
+  ListWalkState state = State();
+  EXPECT_EQ(WalkListUntilDone(list_, state), 5u);
+  EXPECT_FALSE(Exists(L"a"));
+
+  // Files first, children before parents: one walk does it all, a second confirms.
+  scratch_.WriteFile(L"x\\y\\f.txt", "f");
+  ASSERT_EQ(Load("x\\y\\f.txt\nx\\y\nx\n"), 3u);
+  EXPECT_EQ(WalkListUntilDone(list_, state), 2u);
+  EXPECT_FALSE(Exists(L"x"));
+}
+
+TEST_F(ListWalkTest, RemovesReadOnlyHiddenAndSystemEntries) {
+  std::wstring file = scratch_.WriteFile(L"ro\\locked.txt", "x");
+  std::wstring folder = scratch_.Join(L"ro");
+  ASSERT_TRUE(SetFileAttributesW(
+      file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_EQ(Load("ro\\locked.txt\nro\n"), 2u);
+  ListWalkState state = State();
+  (void)WalkListUntilDone(list_, state);
+  EXPECT_FALSE(Exists(L"ro"));
+  EXPECT_FALSE(state.RebootPending);
+}
+
+TEST_F(ListWalkTest, MissingEntriesAreSkippedSilently) {
+  scratch_.WriteFile(L"here.txt", "x");
+  ASSERT_EQ(Load("gone.txt\nhere.txt\nnone\\deeper.txt\n"), 3u);
+  ListWalkState state = State();
+  EXPECT_EQ(WalkListOnce(list_, state), 1u);
+  EXPECT_EQ(WalkListOnce(list_, state), 0u);
+  EXPECT_FALSE(Exists(L"here.txt"));
+  EXPECT_FALSE(state.RebootPending);
+}
+
+TEST_F(ListWalkTest, ProgramAndListAreLeftForTheScript) {
+  scratch_.WriteFile(L"uninstall.exe", "program");
+  scratch_.WriteFile(L"sub\\UNINSTALL.EXE", "a copy elsewhere");
+  ASSERT_EQ(Load("uninstall.exe\nUninstall.lst\nsub\\UNINSTALL.EXE\nsub\n"), 4u);
+  // Both are in use, as the running program and the open list are.
+  UniqueFileHandle program = HoldOpen(program_);
+  UniqueFileHandle listFile = HoldOpen(scratch_.Join(L"Uninstall.lst"));
+  ASSERT_TRUE(program && listFile);
+  ListWalkState state = State();
+  (void)WalkListUntilDone(list_, state);
+  EXPECT_TRUE(Exists(L"uninstall.exe"));
+  EXPECT_TRUE(Exists(L"Uninstall.lst"));
+  EXPECT_FALSE(Exists(L"sub"));  // a file of the same name elsewhere is not in use: deleted
+  EXPECT_FALSE(Exists(L"uninstall.exe.0.tmp"));
+  EXPECT_FALSE(state.RebootPending);
+  EXPECT_FALSE(IsPendingDeletion(program_));
+}
+
+TEST_F(ListWalkTest, FileInUseIsRenamedAndScheduled) {
+  std::wstring dll = scratch_.Join(L"a.dll");
+  UniqueModule mapped = MapAsImage(dll);
+  ASSERT_TRUE(mapped) << "could not map a program image";
+  scratch_.WriteFile(L"b.dll", "b");
+  ASSERT_EQ(Load("a.dll\nb.dll\n"), 2u);
+  ListWalkState state = State();
+  EXPECT_EQ(WalkListUntilDone(list_, state), 2u);
+  EXPECT_TRUE(state.RebootPending);
+  EXPECT_FALSE(Exists(L"a.dll"));
+  EXPECT_FALSE(Exists(L"b.dll"));
+  EXPECT_TRUE(Exists(L"a.dll.0.tmp"));
+  EXPECT_TRUE(IsPendingDeletion(dll + L".0.tmp"));
+}
+
+TEST_F(ListWalkTest, RenameTakesTheFirstFreeNumber) {
+  std::wstring dll = scratch_.Join(L"a.dll");
+  scratch_.WriteFile(L"a.dll.0.tmp", "an older one");
+  UniqueModule mapped = MapAsImage(dll);
+  ASSERT_TRUE(mapped);
+  ASSERT_TRUE(MoveAsideForRestart(dll.c_str()));
+  EXPECT_FALSE(Exists(L"a.dll"));
+  EXPECT_TRUE(Exists(L"a.dll.1.tmp"));
+  EXPECT_TRUE(IsPendingDeletion(dll + L".1.tmp"));
+  EXPECT_FALSE(IsPendingDeletion(dll + L".0.tmp"));
+}
+
+TEST_F(ListWalkTest, FileThatCannotBeRenamedIsScheduledWhereItIs) {
+  std::wstring doc = scratch_.WriteFile(L"open.txt", "held by another program");
+  UniqueFileHandle held = HoldOpen(doc);
+  ASSERT_TRUE(held);
+  ASSERT_EQ(Load("open.txt\n"), 1u);
+  ListWalkState state = State();
+  EXPECT_EQ(WalkListUntilDone(list_, state), 1u);
+  EXPECT_TRUE(state.RebootPending);
+  EXPECT_TRUE(Exists(L"open.txt"));
+  EXPECT_FALSE(Exists(L"open.txt.0.tmp"));
+  EXPECT_TRUE(IsPendingDeletion(doc));
+}
+
+TEST_F(ListWalkTest, AllTemporaryNamesTakenFallsBackToTheFileItself) {
+  std::wstring dll = scratch_.Join(L"a.dll");
+  for (int n = 0; n <= 999; ++n) {
+    scratch_.WriteFile(L"a.dll." + std::to_wstring(n) + L".tmp", "");
+  }
+  UniqueModule mapped = MapAsImage(dll);
+  ASSERT_TRUE(mapped);
+  ASSERT_TRUE(MoveAsideForRestart(dll.c_str()));
+  EXPECT_TRUE(Exists(L"a.dll"));  // the name for 999 exists, so the rename failed
+  EXPECT_TRUE(IsPendingDeletion(dll));
+}
