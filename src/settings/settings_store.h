@@ -15,7 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Full key path for a root and a caller's path (see above). Always succeeds.
+// Full key path for a root and a caller's path (see above). True unless the path had to be cut
+// short to fit capacity (the store then leaves such a key alone rather than touch another).
 bool SettingsKeyPath(HKEY root, const wchar_t* path, wchar_t* dest, size_t capacity);
 // KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS plus the view flag; null on failure. Caller closes.
 HKEY OpenSettingsKeyForRead(HKEY root, const wchar_t* path);
