@@ -42,10 +42,15 @@ bool GetAppDataVelloxFolder(wchar_t* dest, size_t capacity) {
   if (capacity == 0)
     return false;
   dest[0] = 0;
-  if (!GetAppDataFolder(dest, capacity))
+  wchar_t path[kScratch];
+  if (!GetAppDataFolder(path, kScratch))
     return false;
-  (void)EnsureTrailingBackslash(dest, capacity);
-  AppendBounded(dest, kSuiteFolder, capacity);
+  (void)EnsureTrailingBackslash(path, kScratch);
+  AppendBounded(path, kSuiteFolder);
+  // A path cut short would name some other folder: it is handed out but never tested.
+  CopyBounded(dest, path, capacity);
+  if (WideLength(path) >= capacity || WideLength(path) >= kScratch - 1)
+    return false;
   return FileExists(dest);  // the folder is never created here
 }
 
@@ -89,8 +94,12 @@ void GetTempFolder(wchar_t* dest, size_t capacity) {
   if (dest[0] != 0) {
     wchar_t expanded[kScratch];
     DWORD length = ExpandEnvironmentStringsW(dest, expanded, kScratch);
-    if (length >= 1 && length <= kScratch - 1)
-      CopyBounded(dest, expanded, capacity);
+    if (length >= 1 && length <= kScratch - 1) {
+      if (length > capacity)
+        dest[0] = 0;  // does not fit: ignored like a missing folder
+      else
+        CopyBounded(dest, expanded, capacity);
+    }
     // A configured folder that does not exist is ignored silently.
     if (dest[0] != 0 && GetFileAttributesW(dest) != INVALID_FILE_ATTRIBUTES) {
       (void)EnsureTrailingBackslash(dest, capacity);

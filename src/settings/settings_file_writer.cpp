@@ -18,15 +18,28 @@ namespace {
 constexpr wchar_t kTempSuffix[] = L".tmp";
 constexpr uint32_t kWritePiece = 1u << 20;
 
+// An entry and its place in the list: equal names keep their order, so the entry that reads
+// see first is still the first after a save and a reload.
+struct SortItem {
+  const SettingsEntry* Entry;
+  size_t Position;
+};
+
 int CompareEntryNames(const void* a, const void* b) {
-  const wchar_t* x = (*static_cast<SettingsEntry* const*>(a))->EntryName;
-  const wchar_t* y = (*static_cast<SettingsEntry* const*>(b))->EntryName;
-  while (*x != 0 && *x == *y) {
-    ++x;
-    ++y;
+  const auto* x = static_cast<const SortItem*>(a);
+  const auto* y = static_cast<const SortItem*>(b);
+  const wchar_t* p = x->Entry->EntryName;
+  const wchar_t* q = y->Entry->EntryName;
+  while (*p != 0 && *p == *q) {
+    ++p;
+    ++q;
   }
   // Code-unit order: wchar_t is an unsigned 16-bit unit here.
-  return static_cast<int>(static_cast<uint16_t>(*x)) - static_cast<int>(static_cast<uint16_t>(*y));
+  if (*p != *q)
+    return static_cast<uint16_t>(*p) < static_cast<uint16_t>(*q) ? -1 : 1;
+  if (x->Position != y->Position)
+    return x->Position < y->Position ? -1 : 1;
+  return 0;
 }
 
 void Put(GrowArray<wchar_t>& text, const wchar_t* piece) {
@@ -39,13 +52,15 @@ void Put(GrowArray<wchar_t>& text, const wchar_t* piece) {
 
 // The whole file as UTF-16 units, mark first.
 void FormatEntries(const SettingsFile& store, GrowArray<wchar_t>& text) {
-  GrowArray<SettingsEntry*> sorted;
-  for (SettingsEntry* e = store.First; e != nullptr; e = e->Next)
-    sorted.Push(e);
-  HeapSortArray(sorted.Data(), sorted.Count(), sizeof(SettingsEntry*), CompareEntryNames);
+  GrowArray<SortItem> sorted;
+  size_t position = 0;
+  for (const SettingsEntry* e = store.First; e != nullptr; e = e->Next) {
+    sorted.Push(SortItem{e, position++});
+  }
+  HeapSortArray(sorted.Data(), sorted.Count(), sizeof(SortItem), CompareEntryNames);
   text.Push(0xFEFF);
   for (size_t i = 0; i < sorted.Count(); ++i) {
-    const SettingsEntry* e = sorted[i];
+    const SettingsEntry* e = sorted[i].Entry;
     Put(text, e->EntryName);
     Put(text, L"=");
     if (e->Kind == EntryKind::Quoted)
@@ -116,9 +131,10 @@ bool WriteSettingsFileNow(const SettingsFile& store) {
   CopyBounded(temp, store.Path);
   AppendBounded(temp, kTempSuffix);
 
-  // Keep the old file's hidden and system marks; a read-only file stays unwritten (the final
-  // move refuses to replace it).
+  // A read-only file stays as it is; the new file keeps the old one's hidden and system marks.
   DWORD attributes = GetFileAttributesW(store.Path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return false;
   DWORD keep = attributes == INVALID_FILE_ATTRIBUTES
                    ? 0
                    : attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |

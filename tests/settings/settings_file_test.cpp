@@ -1,0 +1,307 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/error_handler.h"
+#include "settings/settings_store.h"
+#include "settings_test_env.h"
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  // Loads lines given as UTF-16 text (the mark is added).
+  void Load(const std::wstring& lines) { LoadBytes(Utf16Le(lines)); }
+  void LoadBytes(const std::string& bytes) {
+    env_.WriteIni(bytes);
+    LoadSettingsFile();
+    ASSERT_TRUE(SettingsFileInUse());
+  }
+  SettingsEnvironment env_;
+};
+
+TEST_F(SettingsFileTest, HeadersAndCommentsAreDroppedAndTheSwitchesAdded) {
+  Load(L"[Settings]\r\n; a comment\r\n");
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(),
+            SavedFile({L"Global\\AppData=1", L"Global\\Integration=1", L"Global\\SaveSettings=1"}));
+}
+
+TEST_F(SettingsFileTest, SavesSortedWithEachKindWrittenBack) {
+  Load(
+      L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.iso\"\r\nb=2\r\nKey=bin:0A0B\r\n"
+      L"HKCU\\Setup\\Links\\Desktop=1\r\nGlobal\\AppData=7\r\nA=\"\"\r\n");
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(),
+            SavedFile({L"A=\"\"", L"Global\\AppData=1", L"Global\\Integration=1",
+                       L"Global\\SaveSettings=1", L"HKCU\\Setup\\Links\\Desktop=1",
+                       L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.iso\"", L"Key=bin:0A0B", L"b=2"}));
+}
+
+TEST_F(SettingsFileTest, LineRulesGiveNamesAndValuesAsWritten) {
+  Load(
+      L"HKCU\\Setup\\ShellExt = 0\r\n  HKCU\\Lead=1\r\n1Digit=1\r\nNoEquals\r\n"
+      L"Open=\"abc\r\nEmpty=\r\nEq==\r\nTrail=x \t \r\n=alone\r\n");
+  EXPECT_EQ(ReadUserInt(L"Setup", L"ShellExt", 9), 9u);  // the name ends in a blank
+  EXPECT_STREQ(IniFindValue(L"HKCU\\Setup\\ShellExt "), L" 0");
+  EXPECT_EQ(IniFindValue(L"HKCU\\Lead"), nullptr);
+  EXPECT_EQ(IniFindValue(L"1Digit"), nullptr);
+  EXPECT_EQ(IniFindValue(L"NoEquals"), nullptr);
+  EXPECT_STREQ(IniFindValue(L"Open"), L"abc");
+  EXPECT_STREQ(IniFindValue(L"Empty"), L"");
+  EXPECT_STREQ(IniFindValue(L"Eq"), L"=");
+  EXPECT_STREQ(IniFindValue(L"Trail"), L"x");
+  EXPECT_EQ(IniFindValue(L""), nullptr);
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(), SavedFile({L"Empty=", L"Eq==", L"Global\\AppData=1",
+                                       L"Global\\Integration=1", L"Global\\SaveSettings=1",
+                                       L"HKCU\\Setup\\ShellExt = 0", L"Open=\"abc\"", L"Trail=x"}));
+}
+
+TEST_F(SettingsFileTest, ANumberWrittenOverQuotedTextTurnsPlain) {
+  Load(L"HKCU\\Setup\\Mode=\"fast\"\r\n");
+  EXPECT_EQ(WriteUserInt(L"Setup", L"Mode", 4294967295u), ERROR_SUCCESS);
+  EXPECT_EQ(WriteUserString(L"Setup", L"Name", L"a \"b\""), ERROR_SUCCESS);
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(),
+            SavedFile({L"Global\\AppData=1", L"Global\\Integration=1", L"Global\\SaveSettings=1",
+                       L"HKCU\\Setup\\Mode=4294967295", L"HKCU\\Setup\\Name=\"a \"b\"\""}));
+  // The text comes back as written (its last quotation mark is the closing one).
+  wchar_t text[32];
+  ResetSettingsFileForTesting();
+  EXPECT_TRUE(ReadUserString(L"Setup", L"Name", text, L"", 32));
+  EXPECT_STREQ(text, L"a \"b\"");
+}
+
+TEST_F(SettingsFileTest, DuplicatesReadTheFirstAndSurviveASaveInOrder) {
+  Load(L"HKCU\\D\\V=first\r\nHKCU\\D\\V=second\r\n");
+  wchar_t text[16];
+  EXPECT_TRUE(ReadUserString(L"D", L"V", text, L"", 16));
+  EXPECT_STREQ(text, L"first");
+  WriteUserString(L"D", L"V", L"new");  // replaces the first only
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(),
+            SavedFile({L"Global\\AppData=1", L"Global\\Integration=1", L"Global\\SaveSettings=1",
+                       L"HKCU\\D\\V=\"new\"", L"HKCU\\D\\V=second"}));
+  DeleteUserValue(L"D", L"V");
+  EXPECT_EQ(IniFindValue(L"HKCU\\D\\V"), nullptr);
+}
+
+TEST_F(SettingsFileTest, ManyDuplicatesKeepTheirOrderThroughASave) {
+  // The sort is not stable by nature; equal names must still keep the file's order.
+  std::wstring lines;
+  for (int i = 0; i < 200; ++i) {
+    lines += L"N" + std::to_wstring(i % 7) + L"=" + std::to_wstring(i) + L"\r\n";
+  }
+  Load(lines);
+  ASSERT_TRUE(SaveSettingsFile());
+  ResetSettingsFileForTesting();
+  LoadSettingsFile();
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_STREQ(IniFindValue((L"N" + std::to_wstring(k)).c_str()), std::to_wstring(k).c_str());
+  }
+}
+
+TEST_F(SettingsFileTest, NamesAreCaseSensitive) {
+  Load(L"hkcu\\setup\\shellext=0\r\n");
+  EXPECT_EQ(ReadUserInt(L"Setup", L"ShellExt", 1), 1u);
+  EXPECT_FALSE(SettingsKeyExists(HKEY_CURRENT_USER, L"Setup"));
+}
+
+TEST_F(SettingsFileTest, Utf8AndBigEndianFilesLoad) {
+  LoadBytes("\xEF\xBB\xBFHKCU\\T\\Name=\"\xC3\xA9t\xC3\xA9\"\r\n");
+  EXPECT_STREQ(IniFindValue(L"HKCU\\T\\Name"), L"\u00e9t\u00e9");
+  LoadBytes(Utf16Be(L"HKCU\\T\\Name=\"\u4e2d\"\r\n"));
+  EXPECT_STREQ(IniFindValue(L"HKCU\\T\\Name"), L"\u4e2d");
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni().substr(0, 2), "\xFF\xFE");
+}
+
+TEST_F(SettingsFileTest, SwitchesAreReadAsZeroOrOneAndWrittenBack) {
+  Load(L"Global\\AppData=0\r\nGlobal\\Integration=12\r\n");
+  EXPECT_FALSE(IniAppDataSwitch());
+  EXPECT_TRUE(IniIntegrationSwitch());
+  EXPECT_STREQ(IniFindValue(L"Global\\Integration"), L"1");
+  EXPECT_STREQ(IniFindValue(L"Global\\SaveSettings"), L"1");
+  // The switches keep their values when the store is freed.
+  FreeSettingsFile();
+  EXPECT_FALSE(IniAppDataSwitch());
+}
+
+TEST_F(SettingsFileTest, SaveSettingsOffKeepsTheFileAsItIs) {
+  const std::string original = Utf16Le(L"Global\\SaveSettings=0\r\n[x]\r\nHKCU\\A\\B=1\r\n");
+  LoadBytes(original);
+  WriteUserInt(L"A", L"B", 2);
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(), original);
+}
+
+TEST_F(SettingsFileTest, TheFileInTheApplicationDataFolderIsFoundSecond) {
+  env_.Scratch().WriteFile(L"appdata\\Vellox\\Vellox.ini", Utf16Le(L"HKCU\\Where=\"appdata\"\r\n"));
+  LoadSettingsFile();
+  wchar_t path[2048];
+  ASSERT_TRUE(SettingsFileInUse(path, 2048));
+  EXPECT_EQ(std::wstring(path), env_.AppDataFolder() + L"\\Vellox\\Vellox.ini");
+  // One beside the program wins.
+  env_.WriteIni(Utf16Le(L"HKCU\\Where=\"program\"\r\n"));
+  LoadSettingsFile();
+  EXPECT_STREQ(IniFindValue(L"HKCU\\Where"), L"program");
+}
+
+TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileAndNoLeftovers) {
+  const std::string original = Utf16Le(L"HKCU\\A=1\r\n");
+  LoadBytes(original);
+  WriteUserInt(L"", L"A", 2);
+  // The new content cannot be created: a folder is in the way of the sibling file.
+  std::wstring blocker = env_.Scratch().MakeFolder(L"program\\Vellox.ini.tmp");
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(), original);
+  RemoveDirectoryW(blocker.c_str());
+
+  // A read-only file is not replaced, and the sibling file does not stay behind.
+  SetFileAttributesW(env_.IniPath().c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(SaveSettingsFile());
+  SetFileAttributesW(env_.IniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(env_.ReadIni(), original);
+  EXPECT_FALSE(PathExists(env_.IniPath() + L".tmp"));
+
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_NE(env_.ReadIni().find(Utf16Le(L"HKCU\\A=2", false)), std::string::npos);
+  EXPECT_FALSE(PathExists(env_.IniPath() + L".tmp"));
+}
+
+TEST_F(SettingsFileTest, AFileLoadedInPartIsNeverWrittenBack) {
+  const std::string original = Utf16Le(L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3\r\nHKCU\\D=4\r\n");
+  ErrorHandler saved = Errors();
+  env_.WriteIni(original);
+  FailSettingsEntriesAfterForTesting(2);
+  LoadSettingsFile();
+  FailSettingsEntriesAfterForTesting(-1);
+  EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_MEMORY));
+  Errors() = saved;
+  ASSERT_TRUE(SettingsFileInUse());
+  EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
+  EXPECT_EQ(ReadUserInt(L"", L"C", 0), 0u);
+  WriteUserInt(L"", L"A", 9);
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(), original);
+}
+
+// --- Randomized: the loader takes any bytes, and a saved file reloads to the same file ---
+
+std::string Mutate(std::string bytes, std::mt19937& random) {
+  static const std::string kPieces[] = {"=",
+                                        "\"",
+                                        "\r",
+                                        "\n",
+                                        std::string("\0", 1),
+                                        "bin:",
+                                        "\xFF\xFE",
+                                        "\xFE\xFF",
+                                        "\xEF\xBB\xBF",
+                                        " ",
+                                        "\t",
+                                        "HKCU\\",
+                                        "Global\\SaveSettings=",
+                                        "\xC3",
+                                        "\xED\xA0\x80"};
+  int edits = 1 + static_cast<int>(random() % 8);
+  for (int i = 0; i < edits; ++i) {
+    size_t at = bytes.empty() ? 0 : random() % (bytes.size() + 1);
+    switch (random() % 5) {
+      case 0:  // flip a byte
+        if (!bytes.empty())
+          bytes[at % bytes.size()] = static_cast<char>(random());
+        break;
+      case 1:  // insert a piece that matters to the format
+        bytes.insert(at, kPieces[random() % (sizeof(kPieces) / sizeof(kPieces[0]))]);
+        break;
+      case 2:  // cut the file short
+        bytes.resize(at);
+        break;
+      case 3:  // random bytes
+        for (int n = static_cast<int>(random() % 16); n > 0; --n) {
+          bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                       static_cast<char>(random()));
+        }
+        break;
+      default:  // drop a byte
+        if (!bytes.empty())
+          bytes.erase(at % bytes.size(), 1);
+        break;
+    }
+  }
+  return bytes;
+}
+
+TEST_F(SettingsFileTest, RandomFilesLoadAndReloadToTheSameSavedFile) {
+  const std::string seeds[] = {
+      Utf16Le(L"Global\\Integration=1\r\nHKCU\\Setup\\A=\"x y\"\r\nHKCU\\B=bin:0A\r\nC=1\r\n"),
+      Utf16Be(L"HKCU\\Setup\\A=\"\u00e9\"\r\nHKLM\\X=2\r\n"),
+      "\xEF\xBB\xBFHKCU\\Setup\\A=\"\xC3\xA9\"\r\nD=3\n\nE=\"\r\n",
+      "HKCU\\Setup\\A=1\r\n[x]\r\n;c\r\nZ=\"q\"\r\n",
+  };
+  std::mt19937 random(20240611);
+  int saved = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::string bytes = Mutate(seeds[round % 4], random);
+    env_.WriteIni(bytes);
+    LoadSettingsFile();
+    ASSERT_TRUE(SettingsFileInUse()) << "round " << round;
+    // A request of each kind must behave on whatever was read.
+    (void)ReadUserInt(L"Setup", L"A", 0);
+    WriteUserString(L"Setup", L"W", L"w");
+    if (!SaveSettingsFile())
+      continue;  // SaveSettings=0 came out of the mutation
+    ++saved;
+    std::string first = env_.ReadIni();
+    ASSERT_EQ(first.substr(0, 2), "\xFF\xFE") << "round " << round;
+    ResetSettingsFileForTesting();
+    LoadSettingsFile();
+    ASSERT_TRUE(SaveSettingsFile()) << "round " << round;
+    ASSERT_EQ(env_.ReadIni(), first) << "round " << round;
+  }
+  EXPECT_GT(saved, 1000);
+}
+
+// --- Process exit: the store is written back (or not) as the process ends ---
+
+// Runs only inside a child process started by the test below: makes one change and exits
+// without freeing anything, so the store's own teardown decides what reaches the disk.
+TEST(SettingsFileExitChild, ChangeAndExit) {
+  wchar_t program[2048];
+  if (GetEnvironmentVariableW(L"VLX_SETTINGS_CHILD", program, 2048) == 0) {
+    GTEST_SKIP() << "runs as a child process only";
+  }
+  RegistrySandbox registry;  // nothing may reach the real registry, whatever happens
+  SetProgramPathForTesting(program);
+  ResetSettingsFileForTesting();
+  EXPECT_EQ(WriteUserInt(L"Setup", L"Exit", 1), ERROR_SUCCESS);
+  EXPECT_TRUE(SettingsFileInUse());
+}
+
+TEST_F(SettingsFileTest, TheProcessWritesTheFileBackAtExitUnlessSaveSettingsIsOff) {
+  wchar_t self[2048];
+  ASSERT_GT(GetModuleFileNameW(nullptr, self, 2048), 0u);
+  std::wstring command =
+      L"\"" + std::wstring(self) + L"\" --gtest_filter=SettingsFileExitChild.ChangeAndExit";
+  SetEnvironmentVariableW(L"VLX_SETTINGS_CHILD",
+                          (env_.ProgramFolder() + L"\\uninstall.exe").c_str());
+
+  env_.WriteIni(Utf16Le(L"[x]\r\n"));
+  EXPECT_EQ(RunAndWait(command), 0);
+  EXPECT_EQ(env_.ReadIni(), SavedFile({L"Global\\AppData=1", L"Global\\Integration=1",
+                                       L"Global\\SaveSettings=1", L"HKCU\\Setup\\Exit=1"}));
+
+  const std::string off = Utf16Le(L"Global\\SaveSettings=0\r\n[x]\r\n");
+  env_.WriteIni(off);
+  EXPECT_EQ(RunAndWait(command), 0);
+  EXPECT_EQ(env_.ReadIni(), off);
+  SetEnvironmentVariableW(L"VLX_SETTINGS_CHILD", nullptr);
+}
+
+}  // namespace

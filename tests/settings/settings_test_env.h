@@ -1,0 +1,83 @@
+#pragma once
+// A settings environment for one test: an empty registry sandbox, a program folder and an
+// application-data folder of its own, and a settings store that has forgotten any earlier
+// file. Nothing reaches the real registry, the real program folder or the real AppData.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "common/test_seams.h"
+#include "settings/settings_file.h"
+#include "support/registry_sandbox.h"
+#include "support/scratch_folder.h"
+
+class SettingsEnvironment {
+ public:
+  SettingsEnvironment() {
+    program_ = scratch_.MakeFolder(L"program");
+    appData_ = scratch_.MakeFolder(L"appdata");
+    SetProgramPathForTesting((program_ + L"\\uninstall.exe").c_str());
+    SetSpecialFolderForTesting(CSIDL_APPDATA, appData_.c_str());
+    ResetSettingsFileForTesting();
+  }
+  ~SettingsEnvironment() {
+    ResetSettingsFileForTesting();
+    SetProgramPathForTesting(nullptr);
+    SetSpecialFolderForTesting(CSIDL_APPDATA, nullptr);
+  }
+  SettingsEnvironment(const SettingsEnvironment&) = delete;
+  SettingsEnvironment& operator=(const SettingsEnvironment&) = delete;
+
+  const ScratchFolder& Scratch() const { return scratch_; }
+  const RegistrySandbox& Registry() const { return registry_; }
+  const std::wstring& ProgramFolder() const { return program_; }
+  const std::wstring& AppDataFolder() const { return appData_; }
+  std::wstring IniPath() const { return program_ + L"\\Vellox.ini"; }
+
+  // Puts a settings file beside the program (raw bytes) and forgets the loaded one.
+  std::wstring WriteIni(const std::string& bytes) {
+    ResetSettingsFileForTesting();
+    return scratch_.WriteFile(L"program\\Vellox.ini", bytes);
+  }
+  std::string ReadIni() const {
+    std::string bytes;
+    ReadWholeFile(IniPath(), bytes);
+    return bytes;
+  }
+
+ private:
+  RegistrySandbox registry_;
+  ScratchFolder scratch_;
+  std::wstring program_;
+  std::wstring appData_;
+};
+
+// UTF-16LE bytes of a text, with the byte-order mark FF FE in front.
+inline std::string Utf16Le(const std::wstring& text, bool mark = true) {
+  std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
+  for (wchar_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+// UTF-16BE bytes with the mark FE FF.
+inline std::string Utf16Be(const std::wstring& text) {
+  std::string bytes("\xFE\xFF", 2);
+  for (wchar_t c : text) {
+    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    bytes.push_back(static_cast<char>(c & 0xFF));
+  }
+  return bytes;
+}
+
+// The content a save produces for these lines (each gets CR LF).
+inline std::string SavedFile(std::initializer_list<const wchar_t*> lines) {
+  std::wstring text;
+  for (const wchar_t* line : lines)
+    text += std::wstring(line) + L"\r\n";
+  return Utf16Le(text);
+}
