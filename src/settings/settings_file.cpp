@@ -59,7 +59,7 @@ SettingsEntry* NewEntry(const wchar_t* name, size_t nameLength, const wchar_t* v
     std::free(valueCopy);
     Errors().MemoryError();
   }
-  *entry = {nameCopy, valueCopy, kind, nullptr};
+  *entry = {nameCopy, valueCopy, kind, NameHash(nameCopy), nullptr};
   return entry;
 }
 
@@ -152,6 +152,15 @@ void ReadSwitches(SettingsFile& store, bool writeBack) {
 
 }  // namespace
 
+uint32_t NameHash(const wchar_t* name) {
+  uint32_t hash = 2166136261u;
+  for (; *name != 0; ++name) {
+    hash ^= static_cast<uint16_t>(*name);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
 SettingsFile::SettingsFile() {
   // The error handler must outlive this store, whose teardown may report to it.
   (void)Errors();
@@ -173,8 +182,9 @@ void SettingsFile::Append(SettingsEntry* entry) {
 }
 
 SettingsEntry* SettingsFile::Find(const wchar_t* name) const {
+  uint32_t hash = NameHash(name);
   for (SettingsEntry* e = First; e != nullptr; e = e->Next) {
-    if (SameName(e->EntryName, name))
+    if (e->NameHash == hash && SameName(e->EntryName, name))
       return e;
   }
   return nullptr;

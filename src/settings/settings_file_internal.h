@@ -3,6 +3,7 @@
 // and the writer. Not for use outside the settings subsystem.
 
 #include <cstddef>
+#include <cstdint>
 
 #include "settings/settings_file.h"
 
@@ -10,8 +11,12 @@ struct SettingsEntry {
   wchar_t* EntryName;   // owned
   wchar_t* EntryValue;  // owned
   EntryKind Kind;
+  uint32_t NameHash;  // of EntryName (NameHash below): lets a search skip most names unread
   SettingsEntry* Next;
 };
+
+// A hash of a name's code units (FNV-1a).
+uint32_t NameHash(const wchar_t* name);
 
 class SettingsFile {
  public:
