@@ -191,6 +191,53 @@ TEST_F(SettingsFileTest, AFileLoadedInPartIsNeverWrittenBack) {
   EXPECT_EQ(env_.ReadIni(), original);
 }
 
+TEST_F(SettingsFileTest, EntryNamesLeadWithTheRootAndEndInTheValueName) {
+  Load(L"");
+  wchar_t name[kIniEntryNameCapacity];
+  ASSERT_TRUE(IniEntryNameFor(HKEY_CURRENT_USER, L"Setup\\Links", L"Desktop", name, 1024));
+  EXPECT_STREQ(name, L"HKCU\\Setup\\Links\\Desktop");
+  ASSERT_TRUE(
+      IniEntryNameFor(HKEY_LOCAL_MACHINE, L"Capabilities", L"ApplicationDescription", name, 1024));
+  EXPECT_STREQ(name, L"HKLM\\Capabilities\\ApplicationDescription");
+  ASSERT_TRUE(IniEntryNameFor(nullptr, L"Global", L"Integration", name, 1024));
+  EXPECT_STREQ(name, L"Global\\Integration");
+  ASSERT_TRUE(IniEntryNameFor(HKEY_CURRENT_USER, L"", L"", name, 1024));
+  EXPECT_STREQ(name, L"HKCU\\");
+  EXPECT_FALSE(IniEntryNameFor(HKEY_CLASSES_ROOT, L".vlx", L"", name, 1024));
+  EXPECT_FALSE(IniEntryNameFor(HKEY_CURRENT_USER, L"\\Software\\X", L"", name, 1024));
+}
+
+TEST_F(SettingsFileTest, ANameTooLongForItsBufferIsNeverCutToAnother) {
+  Load(L"");
+  // Cut at 1023 characters this name would be the one of the entry below.
+  const std::wstring path(1100, L'p');
+  const std::wstring cut = (L"HKCU\\" + path).substr(0, 1023);
+  IniSetValue(cut.c_str(), L"keep", EntryKind::Quoted);
+  EXPECT_NE(WriteUserString(path.c_str(), L"v", L"new"), ERROR_SUCCESS);
+  EXPECT_STREQ(IniFindValue(cut.c_str()), L"keep");
+  wchar_t text[16];
+  EXPECT_FALSE(ReadUserString(path.c_str(), L"v", text, L"def", 16));
+  EXPECT_STREQ(text, L"def");
+  EXPECT_EQ(ReadUserInt(path.c_str(), L"v", 3), 3u);
+  DeleteSettingsTree(HKEY_CURRENT_USER, path.c_str());
+  EXPECT_STREQ(IniFindValue(cut.c_str()), L"keep");
+}
+
+TEST_F(SettingsFileTest, ManyEntriesAndLongValuesLoadAndSave) {
+  std::wstring lines;
+  for (int i = 0; i < 50000; ++i)
+    lines += L"HKCU\\K\\V" + std::to_wstring(i) + L"=" + std::to_wstring(i) + L"\r\n";
+  const std::wstring longText(100000, L'x');
+  lines += L"HKCU\\K\\Long=\"" + longText + L"\"\r\n";
+  Load(lines);
+  EXPECT_EQ(ReadUserInt(L"K", L"V0", 9), 0u);
+  EXPECT_EQ(ReadUserInt(L"K", L"V49999", 9), 49999u);
+  ASSERT_TRUE(SaveSettingsFile());
+  ResetSettingsFileForTesting();
+  EXPECT_EQ(ReadUserInt(L"K", L"V31337", 9), 31337u);
+  EXPECT_EQ(std::wstring(IniFindValue(L"HKCU\\K\\Long")), longText);
+}
+
 // --- Randomized: the loader takes any bytes, and a saved file reloads to the same file ---
 
 std::string Mutate(std::string bytes, std::mt19937& random) {
