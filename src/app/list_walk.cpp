@@ -104,9 +104,20 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
     if (list.IsSettled(i))
       continue;
     const wchar_t* path = list.Path(i);
+    if (links.LiesBelowLink(path)) {
+      list.Settle(i);  // reached through a link (or its folder is gone): never touched
+      continue;
+    }
+    // Most entries are plain files, and one call removes them. DeleteFileW never follows a
+    // link and fails on folders, so the attributes are needed only when it fails.
+    if (DeleteFileW(path)) {
+      ++removed;
+      list.Settle(i);
+      continue;
+    }
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || links.LiesBelowLink(path)) {
-      list.Settle(i);  // missing, or reached through a link: never touched
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      list.Settle(i);  // missing
       continue;
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -116,10 +127,9 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
       list.Settle(i);
       continue;
     }
-    // Only attributes that could stand in the way are cleared; a plain file needs no call.
-    if ((attributes & kClearableAttributes) != 0) {
-      (void)SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);  // a failure shows below
-    }
+    // Read-only (and hidden or system) entries are made plain first.
+    bool cleared = (attributes & kClearableAttributes) != 0 &&
+                   SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       // Succeeds only once the folder is empty; until then a later walk tries again.
       if (RemoveDirectoryW(path)) {
@@ -128,7 +138,7 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
       }
       continue;
     }
-    if (DeleteFileW(path)) {
+    if (cleared && DeleteFileW(path)) {
       ++removed;
     } else if (!IsLeftForLater(path, state.ProgramPath)) {
       // The file exists but cannot be deleted now: in use.
