@@ -1,13 +1,38 @@
 #pragma once
 // Class keys (ProgIDs) and file associations, with backup and exact give-back of whatever
 // another program owned before.
+//
+// Backups live in the per-user settings under "Setup\<extension>": "Exist" (whether
+// HKEY_CLASSES_ROOT\<extension> existed before the archiver took it; missing reads as 1),
+// "Type" (its former default value) and "ShellNew" (its former "New" entry, see
+// new_templates.h). A backup is taken only while the extension is not the archiver's, so
+// repeated applies keep what was there before the first one. An extension that another
+// program has taken meanwhile is never touched by a give-back.
 
 #include "integration/integration_options.h"
 
-// Registers the archiver's class keys; false when access to HKEY_CLASSES_ROOT is denied.
+// Registers the class keys "Vellox", "Vellox.ZIP" and "Vellox.REV" (description, open
+// command, and an icon only where none is set) and points ".rev" at "Vellox.REV".
+// False, with nothing written, when the first write is refused with ERROR_ACCESS_DENIED;
+// every other failure is ignored.
 bool RegisterProgIds();
-// AssociateExtension for every extension of every row of the association table, in order.
+
+// AssociateExtension for every extension of every row of the association table, in table
+// order and within a row in list order, with the row's flag, the record's ShellExt, the
+// own-format flag for row 0 and the zip flag for row 1.
 void AssociateAll(const IntegrationOptions& options);
-// Takes one extension over (with a backup of its former owner) or gives it back.
+
+// One extension. With associate set: backs up the former owner (unless the extension is
+// already the archiver's) and points it at "Vellox.ZIP" (zip) or "Vellox"; for the own format
+// also the volume extensions .r00 to .r29; installs the "New" template for the own format or
+// ZIP when shell integration and the template's menu item are on. With associate clear and
+// the extension still the archiver's: writes the backup back (a previously absent extension
+// is deleted again) and, for the own format, gives the volume extensions .r00 to .r99 back.
+// For the own format and ZIP the former "New" entry is restored whenever the template is not
+// (or no longer) wanted. Failures are ignored.
 void AssociateExtension(const wchar_t* extension, bool associate, bool shellIntegration,
                         bool ownFormat, bool zip);
+
+// Gives ".ace", a type no longer in the association table, back to its former owner when it
+// still points at the archiver; otherwise leaves it alone.
+void ReleaseAceAssociation();

@@ -1,0 +1,246 @@
+#include "integration/associations.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/test_seams.h"
+#include "integration/new_templates.h"
+#include "lang/messages.h"
+#include "resources/resource.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+constexpr size_t kPathCapacity = 2048;
+constexpr size_t kCommandCapacity = 2080;
+constexpr size_t kTypeCapacity = 512;
+constexpr size_t kExtensionCapacity = 50;
+constexpr size_t kKeyCapacity = 128;
+constexpr unsigned kVolumesTaken = 30;       // .r00 to .r29 point at the archiver
+constexpr unsigned kVolumesGivenBack = 100;  // .r00 to .r99 are cleared or restored
+constexpr uint32_t kNoBackup = 2;            // "Exist" read default: no backup was taken
+
+struct ClassKey {
+  const wchar_t* Name;
+  int DescriptionId;
+  const wchar_t* IconIndex;  // appended to the archiver's path
+};
+
+const ClassKey kClassKeys[] = {
+    {L"Vellox", IDS_VELLOXARC, L",0"},
+    {L"Vellox.ZIP", IDS_VELLOXZIPARC, L",0"},
+    {L"Vellox.REV", IDS_VLXRECVOL, L",1"},
+};
+
+void BackupKeyOf(const wchar_t* extension, wchar_t* dest) {
+  CopyBounded(dest, L"Setup\\", kKeyCapacity);
+  AppendBounded(dest, extension, kKeyCapacity);
+}
+
+void SubKeyOf(const wchar_t* key, const wchar_t* sub, wchar_t* dest) {
+  CopyBounded(dest, key, kKeyCapacity);
+  AppendBounded(dest, L"\\", kKeyCapacity);
+  AppendBounded(dest, sub, kKeyCapacity);
+}
+
+// ".r00" to ".r99".
+void VolumeExtension(unsigned index, wchar_t* dest) {
+  dest[0] = L'.';
+  dest[1] = L'r';
+  dest[2] = static_cast<wchar_t>(L'0' + index / 10 % 10);
+  dest[3] = static_cast<wchar_t>(L'0' + index % 10);
+  dest[4] = 0;
+}
+
+bool IsArchiverClass(const wchar_t* name) {
+  return CompareNoCase(name, L"Vellox") == 0 || CompareNoCase(name, L"Vellox.ZIP") == 0;
+}
+
+void ArchiverPath(wchar_t* dest) {
+  if (GetProgramPath(dest, kPathCapacity) == 0)
+    dest[0] = 0;
+  ReplaceFileName(dest, L"Vellox.exe", kPathCapacity);
+}
+
+// The extension's backup "Type", with the archiver's own class names read as empty: the
+// archiver never gives an extension back to itself.
+void ReadBackupType(const wchar_t* backupKey, wchar_t* dest) {
+  (void)ReadUserString(backupKey, L"Type", dest, L"", kTypeCapacity);
+  if (IsArchiverClass(dest))
+    dest[0] = 0;
+}
+
+void TakeBackup(const wchar_t* extension, bool withShellNew) {
+  wchar_t type[kTypeCapacity];
+  (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", type, L"", kTypeCapacity);
+  wchar_t backupKey[kKeyCapacity];
+  BackupKeyOf(extension, backupKey);
+  (void)WriteUserInt(backupKey, L"Exist", SettingsKeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
+  (void)WriteUserString(backupKey, L"Type", type);
+  if (withShellNew) {
+    wchar_t shellNew[kPathCapacity];
+    ReadShellNewEntry(extension, shellNew, kPathCapacity);
+    (void)WriteUserString(backupKey, L"ShellNew", shellNew);
+  }
+}
+
+// Writes a backup type back; a key that did not exist before is deleted again (which does
+// nothing while it holds subkeys that somebody else added).
+void WriteBackBackup(const wchar_t* extension, bool previouslyAbsent, const wchar_t* type) {
+  if (previouslyAbsent) {
+    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"");
+    DeleteSettingsKey(HKEY_CLASSES_ROOT, extension);
+  } else {
+    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", type);
+  }
+}
+
+// The volume extensions of the own format are taken with a backup of their own, so that a
+// volume extension that belonged to another program gets exactly its owner back.
+void TakeVolumes() {
+  for (unsigned i = 0; i < kVolumesTaken; ++i) {
+    wchar_t extension[8];
+    VolumeExtension(i, extension);
+    if (!IsOwnAssociation(extension))
+      TakeBackup(extension, false);
+    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"Vellox");
+  }
+}
+
+// Gives back every volume extension that still points at the archiver: from its own backup
+// when there is one, otherwise (a volume taken without one) to the own format's former type,
+// or deleted when that was absent or empty. Volume extensions of other programs stay as they
+// are.
+void GiveBackVolumes(bool ownFormatAbsent, const wchar_t* ownFormatType) {
+  for (unsigned i = 0; i < kVolumesGivenBack; ++i) {
+    wchar_t extension[8];
+    VolumeExtension(i, extension);
+    if (!IsOwnAssociation(extension))
+      continue;
+    wchar_t backupKey[kKeyCapacity];
+    BackupKeyOf(extension, backupKey);
+    const uint32_t exist = ReadUserInt(backupKey, L"Exist", kNoBackup);
+    if (exist != kNoBackup) {
+      wchar_t type[kTypeCapacity];
+      ReadBackupType(backupKey, type);
+      WriteBackBackup(extension, exist == 0, type);
+    } else if (ownFormatAbsent || ownFormatType[0] == 0) {
+      DeleteSettingsKey(HKEY_CLASSES_ROOT, extension);
+    } else {
+      (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", ownFormatType);
+    }
+  }
+}
+
+}  // namespace
+
+bool RegisterProgIds() {
+  wchar_t archiver[kPathCapacity];
+  ArchiverPath(archiver);
+  wchar_t command[kCommandCapacity];
+  CopyBounded(command, L"\"", kCommandCapacity);
+  AppendBounded(command, archiver, kCommandCapacity);
+  AppendBounded(command, L"\" \"%1\"", kCommandCapacity);
+
+  bool first = true;
+  for (const ClassKey& classKey : kClassKeys) {
+    if (classKey.DescriptionId == IDS_VLXRECVOL) {
+      (void)WriteSettingString(HKEY_CLASSES_ROOT, L".rev", L"", L"Vellox.REV");
+    }
+    const LONG result = WriteSettingString(HKEY_CLASSES_ROOT, classKey.Name, L"",
+                                           MessageText(classKey.DescriptionId));
+    if (first && result == ERROR_ACCESS_DENIED)
+      return false;
+    first = false;
+
+    wchar_t key[kKeyCapacity];
+    SubKeyOf(classKey.Name, L"shell\\open\\command", key);
+    (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"", command);
+
+    // An icon that the user or another tool has set stays.
+    SubKeyOf(classKey.Name, L"DefaultIcon", key);
+    wchar_t icon[kPathCapacity];
+    (void)ReadSettingString(HKEY_CLASSES_ROOT, key, L"", icon, L"", kPathCapacity);
+    if (icon[0] == 0) {
+      CopyBounded(icon, archiver, kPathCapacity);
+      AppendBounded(icon, classKey.IconIndex, kPathCapacity);
+      (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"", icon);
+    }
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  return true;
+}
+
+void AssociateAll(const IntegrationOptions& options) {
+  for (int row = 0; row < kAssociationRows; ++row) {
+    const wchar_t* next = AssociationTable[row].Extensions;
+    while (*next != 0) {
+      // One extension: its leading point and everything up to the next point.
+      wchar_t extension[kExtensionCapacity];
+      size_t length = 0;
+      extension[length++] = *next++;
+      while (*next != 0 && *next != L'.') {
+        if (length + 1 < kExtensionCapacity)
+          extension[length++] = *next;
+        ++next;
+      }
+      extension[length] = 0;
+      AssociateExtension(extension, options.Associations[row] != 0, options.ShellExt != 0, row == 0,
+                         row == 1);
+    }
+  }
+}
+
+void AssociateExtension(const wchar_t* extension, bool associate, bool shellIntegration,
+                        bool ownFormat, bool zip) {
+  const bool wantTemplate = NewTemplateFlag(shellIntegration, ownFormat, zip);
+  wchar_t backupKey[kKeyCapacity];
+  BackupKeyOf(extension, backupKey);
+
+  if (associate) {
+    if (!IsOwnAssociation(extension))
+      TakeBackup(extension, true);
+    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", zip ? L"Vellox.ZIP" : L"Vellox");
+    if (ownFormat)
+      TakeVolumes();
+    if (wantTemplate && (ownFormat || zip))
+      InstallNewTemplate(extension, ownFormat);
+  }
+
+  if (!IsOwnAssociation(extension)) {
+    // Another program has taken the own format meanwhile: the extension is its now, but the
+    // volume extensions still pointing at the archiver are given back all the same.
+    if (ownFormat && !associate) {
+      wchar_t type[kTypeCapacity];
+      ReadBackupType(backupKey, type);
+      GiveBackVolumes(ReadUserInt(backupKey, L"Exist", 1) == 0, type);
+    }
+    return;
+  }
+  if (associate && wantTemplate)
+    return;
+
+  const bool previouslyAbsent = ReadUserInt(backupKey, L"Exist", 1) == 0;
+  if (!associate) {
+    wchar_t type[kTypeCapacity];
+    ReadBackupType(backupKey, type);
+    if (previouslyAbsent && (ownFormat || zip)) {
+      // The template's ShellNew key would keep the extension's key alive.
+      wchar_t shellNew[kKeyCapacity];
+      SubKeyOf(extension, L"ShellNew", shellNew);
+      DeleteSettingsKey(HKEY_CLASSES_ROOT, shellNew);
+    }
+    WriteBackBackup(extension, previouslyAbsent, type);
+    if (ownFormat)
+      GiveBackVolumes(previouslyAbsent, type);
+  }
+  if (!ownFormat && !zip)
+    return;
+  RestoreNewTemplate(extension, previouslyAbsent);
+}
+
+void ReleaseAceAssociation() {
+  AssociateExtension(L".ace", false, false, false, false);
+}

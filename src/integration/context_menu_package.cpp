@@ -1,0 +1,52 @@
+#include "integration/context_menu_package.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/file.h"
+#include "common/path_util.h"
+#include "common/test_seams.h"
+#include "common/win_handles.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+constexpr DWORD kUninstallWaitMs = 20000;
+constexpr size_t kPathCapacity = 2048;
+
+// This program's folder with the file name replaced by name; false when the program path
+// cannot be read.
+bool SiblingPath(const wchar_t* name, wchar_t* dest) {
+  if (GetProgramPath(dest, kPathCapacity) == 0)
+    return false;
+  ReplaceFileName(dest, name, kPathCapacity);
+  return true;
+}
+
+}  // namespace
+
+void RunContextMenuPackage(bool install) {
+  if (!IsIntegrationEnabled())
+    return;
+  wchar_t package[kPathCapacity];
+  if (!SiblingPath(L"VlxExtPackage.msix", package) || !FileExists(package))
+    return;
+  wchar_t installer[kPathCapacity];
+  if (!SiblingPath(L"VlxExtInstaller.exe", installer) || !FileExists(installer))
+    return;
+
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = install ? 0 : SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = installer;
+  info.lpParameters = install ? L"-install" : L"-Uninstall";
+  info.nShow = SW_SHOWNORMAL;
+  if (ShellExecuteExW(&info) && !install) {
+    UniqueHandle process(info.hProcess);
+    if (process)
+      (void)WaitForSingleObject(process.get(), kUninstallWaitMs);
+  }
+  // Recorded whether or not the installer could be started: the loader only needs to know
+  // which way the last run went.
+  (void)WriteUserInt(L"Setup", L"NewContextMenu", install ? 1 : 0);
+}
