@@ -1,0 +1,263 @@
+# Shared steps of the user scenarios (tests/e2e/scenario_*_e2e.sh) and of scripts/demo.sh, on
+# top of e2e-lib.sh: which parts of the product this build carries, the sample installation of
+# samples/installation, Setup and Uninstall runs, and text snapshots of the registry keys and
+# files that set-up touches, for before/after comparisons.
+#
+#   source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
+#   scn_require setup uninstall      # before e2e_init: skips (exit 0, with the reason) when
+#                                    # this build does not carry those parts yet
+#   e2e_init my_scenario
+#   scn_make_install
+#   scn_snapshot "$E2E_DIR/before"
+#   scn_setup /s                     # E2E_RC: exit code
+#   scn_uninstall /s                 # waits for the self-removal script as well
+
+SCN_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=e2e-lib.sh
+source "$SCN_LIB_DIR/e2e-lib.sh"
+
+SCN_SAMPLES="$VLX_SOURCE_DIR/samples"
+SCN_UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver'
+SCN_APP_PATHS_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Vellox.exe'
+SCN_USER_KEY='HKCU\Software\Vellox'
+SCN_MACHINE_KEY='HKLM\Software\Vellox'
+SCN_CLASSES='HKLM\Software\Classes'
+SCN_PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
+
+# --- Which parts this build carries ------------------------------------------------------------
+#
+# A part counts as present when the program built from this tree contains its code, recognised
+# by a text that only that code uses (w: a UTF-16 literal, a: an 8-bit one). A part that is
+# present but broken therefore fails its scenario; only a part that is absent skips it.
+
+scn__marker() {
+  case $1 in
+    startup) echo 'w:sfxcmd' ;;                      # entry routine reading its switches
+    setup) echo 'w:HELPIntegrationSettings' ;;       # the settings dialog of Setup mode
+    uninstall) echo 'w:vellox.gid' ;;                # Uninstall mode
+    self_removal) echo 'w:Uninstall_Vlx.Bat' ;;      # the self-removal script
+    app_paths) echo 'w:exe64' ;;                     # ApplyIntegration and App Paths
+    associations) echo 'w:Vellox.REV' ;;             # class keys and associations
+    shell_extension) echo 'w:ThreadingModel' ;;      # shell extension registration
+    shortcuts) echo 'w:unknown_folder' ;;            # shortcuts and program groups
+    uninstall_entry) echo 'w:Tarsel GmbH' ;;         # the entry in the installed-programs list
+    settings_file) echo 'w:SaveSettings' ;;          # the portable settings file
+    language_file) echo 'a:*messages**' ;;           # the language file parser
+    language_library) echo 'w:vlxlng.dll' ;;         # the language library
+    *) return 1 ;;
+  esac
+}
+
+SCN__WIDE_TEXTS=
+SCN__NARROW_TEXTS=
+
+# scn_has PART: exit 0 when the built program carries that part.
+scn_has() {
+  local marker
+  marker=$(scn__marker "$1") || { e2e_log "scn_has: unknown part $1"; return 2; }
+  [ -f "$E2E_UNINSTALL_EXE" ] || return 1
+  if [ -z "$SCN__WIDE_TEXTS" ]; then
+    SCN__WIDE_TEXTS=$(strings -el "$E2E_UNINSTALL_EXE")
+    SCN__NARROW_TEXTS=$(strings -a "$E2E_UNINSTALL_EXE")
+  fi
+  case $marker in
+    w:*) grep -qF -- "${marker#w:}" <<<"$SCN__WIDE_TEXTS" ;;
+    a:*) grep -qF -- "${marker#a:}" <<<"$SCN__NARROW_TEXTS" ;;
+  esac
+}
+
+# scn_require PART...: call before e2e_init. When a part is missing from this build, prints
+# "SKIP: ..." naming what is missing and exits 0; that is the only way a scenario exits 0
+# without its checks having run and passed.
+scn_require() {
+  local missing=() part
+  for part in "$@"; do
+    case $part in
+      program:*)
+        [ -f "$E2E_PROGRAMS/${part#program:}" ] || missing+=("test program ${part#program:}")
+        ;;
+      *)
+        scn_has "$part" || missing+=("$part")
+        ;;
+    esac
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "SKIP: $(basename "$0" .sh): this build does not carry ${missing[*]} yet"
+    exit 0
+  fi
+}
+
+# --- Sample installation -----------------------------------------------------------------------
+
+# scn_make_install [WINDOWS_FOLDER]: lays out the sample installation, by default in
+# C:\Program Files\Vellox: uninstall.exe, the archiver stand-in Vellox.exe, stand-in files for
+# the two shell extension libraries, license.txt, Vlx.txt and the Uninstall.lst of
+# samples/installation (CR LF line ends, as the installer writes it). Sets E2E_INSTALL and
+# E2E_INSTALL_WIN like e2e_make_install.
+scn_make_install() {
+  E2E_INSTALL_WIN=${1:-'C:\Program Files\Vellox'}
+  E2E_INSTALL=$(e2e_unixpath "$E2E_INSTALL_WIN")
+  if [ -z "$E2E_INSTALL" ]; then
+    e2e_fail "map $E2E_INSTALL_WIN into the prefix"
+    return 1
+  fi
+  mkdir -p "$E2E_INSTALL"
+  cp "$E2E_UNINSTALL_EXE" "$E2E_INSTALL/uninstall.exe"
+  cp "$E2E_PROGRAMS/Vellox.exe" "$E2E_INSTALL/Vellox.exe"
+  local f
+  for f in license.txt Vlx.txt Uninstall.lst; do
+    cp "$SCN_SAMPLES/installation/$f" "$E2E_INSTALL/$f"
+  done
+  # The shell extension libraries are only registered, never loaded, by this program: files
+  # of the right names stand in for them.
+  printf 'MZ stand-in for the 64-bit shell extension\r\n' >"$E2E_INSTALL/vlxext.dll"
+  printf 'MZ stand-in for the 32-bit shell extension\r\n' >"$E2E_INSTALL/vlxext32.dll"
+}
+
+# scn_install_files: the files of the installation folder, one relative path a line, sorted.
+scn_install_files() {
+  (cd "$E2E_INSTALL" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort)
+}
+
+# --- Runs --------------------------------------------------------------------------------------
+
+# scn_setup ARGS...: runs "uninstall.exe /setup ARGS" from the installation folder, where the
+# installer archive starts it, and waits at most 90 seconds. Sets E2E_RC.
+scn_setup() {
+  cd "$E2E_INSTALL" || return 1
+  e2e_run 90 "$E2E_INSTALL_WIN\\uninstall.exe" /setup "$@"
+  cd "$E2E_CWD" || return 1
+}
+
+# scn_uninstall ARGS...: runs "uninstall.exe ARGS" as the installed-programs list does (from
+# an unrelated folder) and waits at most 90 seconds, then waits at most 30 more seconds for the
+# self-removal script to finish with the installation folder. Sets E2E_RC.
+scn_uninstall() {
+  e2e_run 90 "$E2E_INSTALL_WIN\\uninstall.exe" "$@"
+  scn_wait_gone "$E2E_INSTALL" 30 || true
+}
+
+# scn_wait_gone UNIXPATH TIMEOUT: waits until the path no longer exists; exit 1 if it still does.
+scn_wait_gone() {
+  local i
+  for i in $(seq 1 $(($2 * 10))); do
+    [ -e "$1" ] || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# --- Snapshots ---------------------------------------------------------------------------------
+
+# The registry keys that Setup mode writes or that it must give back unchanged: the archive
+# extensions and their volume extensions, the class keys, the shell extension's COM and
+# handler keys, App Paths, the uninstall entry, the registered-application value and the
+# suite's own settings, in both roots and both registry views.
+SCN_EXTENSIONS='VLX|ZIP|CAB|ARJ|LZ|TLZ|LZH|LHA|7Z|TAR|GZ|TGZ|UUE|XXE|UU|BZ2|TBZ2|BZ|TBZ|JAR|ISO|Z|TAZ|XZ|TXZ|ZIPX|ZST|TZST|001|REV|ACE|R[0-9][0-9]'
+# An extended regular expression over the upper-cased key path; read by awk from the
+# environment, so that its backslashes reach awk unchanged.
+SCN_CONCERNED='^HKEY_(LOCAL_MACHINE|CURRENT_USER)\\SOFTWARE\\(WOW6432NODE\\)?('\
+'CLASSES\\(WOW6432NODE\\)?([.]('"$SCN_EXTENSIONS"')|VELLOX([.]ZIP|[.]REV)?|CLSID\\[{]7A2C90E1-[^\\]*|'\
+'([*]|FOLDER|DRIVE|LNKFILE|EXEFILE|DIRECTORY)\\SHELLEX)(\\.*)?|'\
+'MICROSOFT\\WINDOWS\\CURRENTVERSION\\(APP PATHS\\VELLOX[.]EXE|UNINSTALL\\VELLOX ARCHIVER|'\
+'SHELL EXTENSIONS\\APPROVED)(\\.*)?|REGISTEREDAPPLICATIONS|VELLOX(\\.*)?)$'
+export SCN_CONCERNED
+
+# scn_reg_dump KEY...: every value under the keys, recursively, one line each as
+# "[key] value-line", sorted; keys are compared without regard to letter case as Windows does.
+# A missing key gives no lines.
+scn_reg_dump() {
+  local key file
+  for key in "$@"; do
+    file="$E2E_DIR/dump.reg"
+    rm -f "$file"
+    wine reg export "$key" "$(e2e_winpath "$file")" /y </dev/null >/dev/null 2>&1 || continue
+    iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | awk '
+      # Values written as hex may continue over several lines ending in a backslash.
+      /\\$/ && !/^\[/ { pending = pending substr($0, 1, length($0) - 1); next }
+      { line = pending $0; pending = "" }
+      line ~ /^\[/ { key = line; print key " <key>"; next }
+      line == "" || line ~ /^Windows Registry Editor/ { next }
+      { sub(/^  +/, "", line); print key " " line }'
+    rm -f "$file"
+  done | LC_ALL=C sort -f -u
+}
+
+# scn_snapshot FILE: the concerned registry keys (see SCN_CONCERNED) as scn_reg_dump lines.
+scn_snapshot() {
+  scn_reg_dump 'HKEY_LOCAL_MACHINE\Software' 'HKEY_CURRENT_USER\Software' |
+    awk '{
+      k = $0; sub(/\] .*$/, "", k); sub(/^\[/, "", k)
+      if (toupper(k) ~ ENVIRON["SCN_CONCERNED"]) print }' >"$1"
+}
+
+# scn_file_snapshot FILE: the files and folders of the prefix's drive C: outside the Windows
+# folder and the temporary folders, one path a line, sorted.
+scn_file_snapshot() {
+  (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 \
+    -path ./windows -prune -o -path '*/AppData/Local/Temp' -prune -o \
+    -path './users/*/Temp' -prune -o -print | sed 's|^\./||' | LC_ALL=C sort) >"$1"
+}
+
+# scn_check_same DESCRIPTION BEFORE AFTER: passes when the two snapshots are equal; otherwise
+# fails and prints the difference.
+scn_check_same() {
+  if diff -u "$2" "$3" >"$E2E_DIR/snapshot.diff"; then
+    e2e_pass "$1"
+  else
+    e2e_fail "$1; difference:"
+    sed -n '3,60p' "$E2E_DIR/snapshot.diff"
+  fi
+}
+
+# scn_value KEY VALUE: the data of a value, or "<missing>".
+scn_value() {
+  e2e_reg_value "$1" "$2" 2>/dev/null || echo '<missing>'
+}
+
+# scn_ini_text FILE: a UTF-16LE settings file as UTF-8 text without its byte-order mark and
+# carriage returns.
+scn_ini_text() {
+  tail -c +3 "$1" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r'
+}
+
+# scn_check_value DESCRIPTION KEY VALUE EXPECTED: the value's data ("<missing>" when absent)
+# equals EXPECTED. Use "" as VALUE for the default value.
+scn_check_value() {
+  e2e_check_eq "$1" "$4" "$(scn_value "$2" "$3")"
+}
+
+# scn_check_key_absent DESCRIPTION KEY
+scn_check_key_absent() {
+  e2e_check_not "$1" e2e_reg_exists "$2"
+}
+
+# scn_open_with_shell UNIXFILE: opens a document the way Explorer does (wine start, which goes
+# through ShellExecute "open") and waits for the program it starts. The archiver stand-in
+# records its command line in SCN_STANDIN_LOG.
+SCN_STANDIN_LOG=
+scn_open_with_shell() {
+  SCN_STANDIN_LOG="$E2E_DIR/standin.log"
+  rm -f "$SCN_STANDIN_LOG"
+  local document
+  document=$(e2e_winpath "$1")
+  export VELLOX_STANDIN_LOG
+  VELLOX_STANDIN_LOG=$(e2e_winpath "$SCN_STANDIN_LOG")
+  e2e_run 60 start /wait "$document"
+  unset VELLOX_STANDIN_LOG
+}
+
+# scn_standin_lines: what the archiver stand-in recorded, as UTF-8 text.
+scn_standin_lines() {
+  [ -f "$SCN_STANDIN_LOG" ] && tr -d '\r' <"$SCN_STANDIN_LOG"
+}
+
+# scn_write_sample_zip UNIXFILE: an empty ZIP archive (the end-of-central-directory record).
+scn_write_sample_zip() {
+  printf 'PK\005\006\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000' >"$1"
+}
+
+# scn_temp_scripts: self-removal scripts left in the user's temporary folder.
+scn_temp_scripts() {
+  find "$WINEPREFIX/drive_c/users" -iname 'Uninstall_Vlx.Bat' 2>/dev/null
+}
