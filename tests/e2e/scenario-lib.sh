@@ -150,45 +150,42 @@ scn_wait_gone() {
 # --- Snapshots ---------------------------------------------------------------------------------
 
 # The registry keys that Setup mode writes or that it must give back unchanged: the archive
-# extensions and their volume extensions, the class keys, the shell extension's COM and
+# extensions with their volume extensions, the class keys, the shell extension's COM and
 # handler keys, App Paths, the uninstall entry, the registered-application value and the
-# suite's own settings, in both roots and both registry views.
-SCN_EXTENSIONS='VLX|ZIP|CAB|ARJ|LZ|TLZ|LZH|LHA|7Z|TAR|GZ|TGZ|UUE|XXE|UU|BZ2|TBZ2|BZ|TBZ|JAR|ISO|Z|TAZ|XZ|TXZ|ZIPX|ZST|TZST|001|REV|ACE|R[0-9][0-9]'
-# An extended regular expression over the upper-cased key path; read by awk from the
-# environment, so that its backslashes reach awk unchanged.
-SCN_CONCERNED='^HKEY_(LOCAL_MACHINE|CURRENT_USER)\\SOFTWARE\\(WOW6432NODE\\)?('\
-'CLASSES\\(WOW6432NODE\\)?([.]('"$SCN_EXTENSIONS"')|VELLOX([.]ZIP|[.]REV)?|CLSID\\[{]7A2C90E1-[^\\]*|'\
-'([*]|FOLDER|DRIVE|LNKFILE|EXEFILE|DIRECTORY)\\SHELLEX)(\\.*)?|'\
-'MICROSOFT\\WINDOWS\\CURRENTVERSION\\(APP PATHS\\VELLOX[.]EXE|UNINSTALL\\VELLOX ARCHIVER|'\
-'SHELL EXTENSIONS\\APPROVED)(\\.*)?|REGISTEREDAPPLICATIONS|VELLOX(\\.*)?)$'
-export SCN_CONCERNED
-
-# scn_reg_dump KEY...: every value under the keys, recursively, one line each as
-# "[key] value-line", sorted; keys are compared without regard to letter case as Windows does.
-# A missing key gives no lines.
-scn_reg_dump() {
-  local key file
-  for key in "$@"; do
-    file="$E2E_DIR/dump.reg"
-    rm -f "$file"
-    wine reg export "$key" "$(e2e_winpath "$file")" /y </dev/null >/dev/null 2>&1 || continue
-    iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | awk '
-      # Values written as hex may continue over several lines ending in a backslash.
-      /\\$/ && !/^\[/ { pending = pending substr($0, 1, length($0) - 1); next }
-      { line = pending $0; pending = "" }
-      line ~ /^\[/ { key = line; print key " <key>"; next }
-      line == "" || line ~ /^Windows Registry Editor/ { next }
-      { sub(/^  +/, "", line); print key " " line }'
-    rm -f "$file"
-  done | LC_ALL=C sort -f -u
+# suite's own settings, in both roots and both registry views (reg_snapshot.exe arguments).
+SCN_CLASS_NAMES='.vlx;.zip;.cab;.arj;.lz;.tlz;.lzh;.lha;.7z;.tar;.gz;.tgz;.uue;.xxe;.uu;.bz2;.tbz2;.bz;.tbz;.jar;.iso;.z;.taz;.xz;.txz;.zipx;.zst;.tzst;.001;.rev;.ace;.r??;Vellox;Vellox.ZIP;Vellox.REV'
+scn__concerned_keys() {
+  local root classes handler
+  for root in HKLM HKCU; do
+    for classes in "$root\\Software\\Classes" "$root\\Software\\Classes\\Wow6432Node"; do
+      printf '%s\n' "$classes|$SCN_CLASS_NAMES" "$classes\\CLSID|{7A2C90E1-*}"
+      for handler in '*' Folder Drive Directory lnkfile exefile; do
+        printf '%s\n' "$classes\\$handler\\shellex"
+      done
+    done
+    printf '%s\n' "$root\\Software\\Vellox" "$root\\Software\\Wow6432Node\\Vellox"
+  done
+  local windows
+  for windows in 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
+    'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion'; do
+    printf '%s\n' "$windows\\App Paths\\Vellox.exe" "$windows\\Uninstall\\Vellox archiver" \
+      "$windows\\Shell Extensions\\Approved"
+  done
+  printf '%s\n' 'HKLM\Software\RegisteredApplications'
 }
 
-# scn_snapshot FILE: the concerned registry keys (see SCN_CONCERNED) as scn_reg_dump lines.
+# scn_reg_dump ARGS...: reg_snapshot.exe with those arguments, sorted without regard to letter
+# case (as Windows compares key names) and without carriage returns.
+scn_reg_dump() {
+  wine "$E2E_PROGRAMS/reg_snapshot.exe" "$@" </dev/null 2>/dev/null | tr -d '\r' |
+    LC_ALL=C sort -f
+}
+
+# scn_snapshot FILE: every key and value concerned by set-up (see above), one line each.
 scn_snapshot() {
-  scn_reg_dump 'HKEY_LOCAL_MACHINE\Software' 'HKEY_CURRENT_USER\Software' |
-    awk '{
-      k = $0; sub(/\] .*$/, "", k); sub(/^\[/, "", k)
-      if (toupper(k) ~ ENVIRON["SCN_CONCERNED"]) print }' >"$1"
+  local keys=()
+  mapfile -t keys < <(scn__concerned_keys)
+  scn_reg_dump "${keys[@]}" >"$1"
 }
 
 # scn_file_snapshot FILE: the files and folders of the prefix's drive C: outside the Windows

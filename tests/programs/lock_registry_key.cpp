@@ -21,7 +21,7 @@ struct RootName {
   HKEY Root;
 };
 
-constexpr RootName kRoots[] = {
+const RootName kRoots[] = {
     {L"HKLM", HKEY_LOCAL_MACHINE},       {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
     {L"HKCU", HKEY_CURRENT_USER},        {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
     {L"HKCR", HKEY_CLASSES_ROOT},        {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
