@@ -181,11 +181,17 @@ scn_reg_dump() {
     LC_ALL=C sort -f
 }
 
-# scn_snapshot FILE: every key and value concerned by set-up (see above), one line each.
+# scn_snapshot FILE: every key and value concerned by set-up (see above), one line each. The
+# shell's own handler folders (shellex with its ContextMenuHandlers, DragDropHandlers and
+# PropertySheetHandlers) and RegisteredApplications exist on every Windows installation; that
+# Setup creates them on a bare Wine prefix and leaves them empty after the removal is no
+# leftover, so their bare existence is not recorded. Their values are.
 scn_snapshot() {
   local keys=()
   mapfile -t keys < <(scn__concerned_keys)
-  scn_reg_dump "${keys[@]}" >"$1"
+  scn_reg_dump "${keys[@]}" |
+    grep -v -i -E '^\[HKEY_[A-Z_]+\\Software\\(Classes\\(Wow6432Node\\)?[^\\]+\\shellex(\\(ContextMenuHandlers|DragDropHandlers|PropertySheetHandlers))?|RegisteredApplications)\] <key>$' \
+      >"$1"
 }
 
 # scn_file_snapshot FILE: the files and folders of the prefix's drive C: outside the Windows

@@ -9,9 +9,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 scn_require startup setup app_paths associations shell_extension shortcuts uninstall_entry \
   uninstall self_removal program:Vellox.exe
 e2e_init scenario_fresh_install
+scn_file_snapshot "$E2E_DIR/files-before"
 scn_make_install
 scn_snapshot "$E2E_DIR/reg-before"
-scn_file_snapshot "$E2E_DIR/files-before"
 jar_before=$(scn_value "$SCN_CLASSES\\.jar" "")
 
 # --- Setup -------------------------------------------------------------------------------------
