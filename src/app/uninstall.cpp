@@ -16,6 +16,7 @@
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "integration/apply_integration.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
 #include "settings/folders.h"
@@ -112,10 +113,9 @@ void RunUninstall() {
   CopyBounded(rebootText, MessageText(IDS_REBOOTREQUIRED), kKeptTextCapacity);
   CopyBounded(caption, MessageText(IDS_UNINSTALLVLX), kKeptTextCapacity);
 
-  // 5. Integration and settings.
-  // TODO(integration): call RemoveIntegration() here (integration/apply_integration.h) once it
-  // is built; until then the associations, shell extension, shortcuts, class keys and settings
-  // of the archiver stay in place.
+  // 5. Integration and settings: associations, shell extension, shortcuts, class keys and all
+  // of the archiver's settings.
+  RemoveIntegration();
 
   // 6. The language library is freed so that it can be deleted with the other files.
   UnloadLanguageLibrary();

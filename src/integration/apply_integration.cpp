@@ -1,0 +1,93 @@
+#include "integration/apply_integration.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/setup_flags.h"
+#include "common/file.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/test_seams.h"
+#include "integration/associations.h"
+#include "integration/shell_extension.h"
+#include "integration/shortcuts.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+// Absolute under HKEY_LOCAL_MACHINE (leading backslash).
+constexpr wchar_t kAppPathsKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
+constexpr wchar_t kUninstallKey[] =
+    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
+constexpr wchar_t kAppPathsRemoveKey[] =
+    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
+// Class keys that only the archiver owns; removed with everything below them.
+constexpr const wchar_t* kOwnClassKeys[] = {L"Vellox", L"Vellox.ZIP", L"Vellox.REV", L".rev"};
+constexpr size_t kPathCapacity = 2048;
+
+bool IsExistingFile(const wchar_t* path) {
+  DWORD attributes = GetFileAttr(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
+}
+
+}  // namespace
+
+bool RegisterAppPaths() {
+  // The archiver lives beside this program; the entry names it whether or not it is there.
+  wchar_t archiver[kPathCapacity] = {};
+  DWORD length = GetProgramPath(archiver, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity)
+    return true;  // nothing sound to register
+  ReplaceFileName(archiver, L"Vellox.exe", kPathCapacity);
+
+  // The first write doubles as the access check: without rights nothing at all is written.
+  if (WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", archiver) == ERROR_ACCESS_DENIED) {
+    return false;
+  }
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, L"", L"exe64", archiver);
+  wchar_t folder[kPathCapacity];
+  CopyBounded(folder, archiver);
+  CutFileName(folder);  // no trailing backslash, except for a drive root
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
+
+  SetRegistryView(KEY_WOW64_32KEY);
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", archiver);
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
+  SetRegistryView(0);
+  return true;
+}
+
+bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, size_t capacity) {
+  if (!RegisterAppPaths())
+    return false;
+  RegisterShellExtensions(false, options);
+  AssociateAll(options);
+  if (!RegisterProgIds())
+    return false;
+
+  // A theme may give the archiver's shortcuts their own icon; it must be an existing file.
+  wchar_t icon[kPathCapacity];
+  (void)ReadUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", kPathCapacity);
+  const wchar_t* iconPath = icon[0] != 0 && IsExistingFile(icon) ? icon : nullptr;
+
+  UpdateShortcuts(options, groupFolder, capacity, iconPath);
+  return true;
+}
+
+void RemoveIntegration() {
+  const IntegrationOptions none = {};
+  AssociateAll(none);
+  // Wait until Explorer has taken the associations back before the handlers go.
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+  RegisterShellExtensions(true, none);
+  UpdateShortcuts(none, nullptr, 0, nullptr);
+  for (const wchar_t* key : kOwnClassKeys)
+    DeleteSettingsTree(HKEY_CLASSES_ROOT, key);
+  DeleteSettingsTree(HKEY_CURRENT_USER, L"");  // all per-user settings of the suite
+  // An installer package owns these two and removes them itself.
+  if (!SetupFlags.Msi) {
+    DeleteSettingsKey(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteSettingsKey(HKEY_LOCAL_MACHINE, kAppPathsRemoveKey);
+  }
+}
