@@ -46,7 +46,9 @@ void RunCases(const std::vector<GrammarCase>& cases) {
 TEST(LanguageFileParser, TextsAfterEscapesTrimmingAndQuotes) {
   RunCases({
       {"quoted", L"IDS_A \"Hello\"\r\n", {{"s:IDS_A", L"Hello"}}},
-      {"unquoted, trailing blanks cut", L"IDS_A Hello world \t \r\n", {{"s:IDS_A", L"Hello world"}}},
+      {"unquoted, trailing blanks cut",
+       L"IDS_A Hello world \t \r\n",
+       {{"s:IDS_A", L"Hello world"}}},
       {"quotes keep inner blanks", L"IDS_A \"  a  \"  \r\n", {{"s:IDS_A", L"  a  "}}},
       {"escaped closing quote is the closing quote", L"IDS_A \"a\\\"\r\n", {{"s:IDS_A", L"a"}}},
       {"two quotes give an empty text", L"IDS_A \"\"\r\n", {{"s:IDS_A", L""}}},
@@ -56,10 +58,12 @@ TEST(LanguageFileParser, TextsAfterEscapesTrimmingAndQuotes) {
       {"only a closing quote", L"IDS_A abc\"\n", {{"s:IDS_A", L"abc"}}},
       {"escapes", L"IDS_A \"1\\n2\\r3\\t4\\\\5\\\"6\"\n", {{"s:IDS_A", L"1\n2\r3\t4\\5\"6"}}},
       {"unknown escape keeps the backslash", L"IDS_A C:\\x\\%s\\\n", {{"s:IDS_A", L"C:\\x\\%s\\"}}},
-      {"backslash before a line end", L"IDS_A a\\\nIDS_B b\n",
+      {"backslash before a line end",
+       L"IDS_A a\\\nIDS_B b\n",
        {{"s:IDS_A", L"a\\"}, {"s:IDS_B", L"b"}}},
       {"escaped trailing tab is trimmed", L"IDS_A a\\t\n", {{"s:IDS_A", L"a"}}},
-      {"non-ASCII text kept", L"IDS_A \"\x05D0\x05D1 \xD83D\xDE00\"\n",
+      {"non-ASCII text kept",
+       L"IDS_A \"\x05D0\x05D1 \xD83D\xDE00\"\n",
        {{"s:IDS_A", L"\x05D0\x05D1 \xD83D\xDE00"}}},
       {"unpaired surrogates kept", L"IDS_A \xD800x\xDC00\n", {{"s:IDS_A", L"\xD800x\xDC00"}}},
   });
@@ -67,20 +71,25 @@ TEST(LanguageFileParser, TextsAfterEscapesTrimmingAndQuotes) {
 
 TEST(LanguageFileParser, LinesAndEntryNames) {
   RunCases({
-      {"CR LF, lone CR and lone LF end lines", L"IDS_A a\r\nIDS_B b\rIDS_C c\nIDS_D d",
+      {"CR LF, lone CR and lone LF end lines",
+       L"IDS_A a\r\nIDS_B b\rIDS_C c\nIDS_D d",
        {{"s:IDS_A", L"a"}, {"s:IDS_B", L"b"}, {"s:IDS_C", L"c"}, {"s:IDS_D", L"d"}}},
-      {"tab and comma separate, one separator skipped", L"IDS_A\tx\nIDS_B,y\nIDS_C,, z\n",
+      {"tab and comma separate, one separator skipped",
+       L"IDS_A\tx\nIDS_B,y\nIDS_C,, z\n",
        {{"s:IDS_A", L"x"}, {"s:IDS_B", L"y"}, {"s:IDS_C", L", z"}}},
       {"a raw line break ends the text", L"IDS_A \"a\nb\"\n", {{"s:IDS_A", L"a"}}},
       {"lines starting with a blank, digit or sign are ignored",
-       L" IDS_A a\n\tIDS_B b\n1IDS_C c\n;IDS_D d\n#x y\n", {}},
+       L" IDS_A a\n\tIDS_B b\n1IDS_C c\n;IDS_D d\n#x y\n",
+       {}},
       {"a line without separator is ignored", L"IDS_A\nIDS_B b\n", {{"s:IDS_B", L"b"}}},
-      {"ignored lines do not leak into the next entry", L"; a comment\nIDS_A a\n",
+      {"ignored lines do not leak into the next entry",
+       L"; a comment\nIDS_A a\n",
        {{"s:IDS_A", L"a"}}},
       {"the separator must be on the entry's own line", L"ABC\r\nDEF x\r\n", {{"s:DEF", L"x"}}},
       {"names need not be in the key table", L"Anything goes\n", {{"s:Anything", L"goes"}}},
       {"lower-case names", L"ids_a x\n", {{"s:ids_a", L"x"}}},
-      {"a NUL ends the text", std::wstring(L"IDS_A a\nIDS_B b", 15) + L'\0' + L"\nIDS_C c\n",
+      {"a NUL ends the text",
+       std::wstring(L"IDS_A a\nIDS_B b", 15) + L'\0' + L"\nIDS_C c\n",
        {{"s:IDS_A", L"a"}, {"s:IDS_B", L"b"}}},
       {"the marker line itself is no entry", L"", {}},
       {"entry on the last line without a line end", L"IDS_A last", {{"s:IDS_A", L"last"}}},
@@ -93,7 +102,8 @@ TEST(LanguageFileParser, SectionHeaders) {
   RunCases({
       {"before any header: strings", L"IDS_A a\n", {{"s:IDS_A", L"a"}}},
       {"dialog", L":DIALOG SETUPDLG\nIDOK Weiter\n", {{"$SETUPDLG:IDOK", L"Weiter"}}},
-      {"dialog name after tabs, rest of line dropped", L":DIALOG\t\tDONEDLG  extra words\nX y\n",
+      {"dialog name after tabs, rest of line dropped",
+       L":DIALOG\t\tDONEDLG  extra words\nX y\n",
        {{"$DONEDLG:X", L"y"}}},
       {"menu", L":MENU MAIN\nX y\n", {{"@MAIN:X", L"y"}}},
       {"back to strings", L":DIALOG D\n:STRINGS\nX y\n", {{"s:X", L"y"}}},
@@ -127,8 +137,8 @@ TEST(LanguageFileParser, Limits) {
   EXPECT_TRUE(Parse(name99 + L" x\n").Entries.empty());
 
   // Keys are cut to 49 bytes: names that agree in the first 47 characters are one key.
-  const Parsed sameKey = Parse(std::wstring(47, L'K') + L"abc 1\n" + std::wstring(47, L'K') +
-                               L"xyz 2\n");
+  const Parsed sameKey =
+      Parse(std::wstring(47, L'K') + L"abc 1\n" + std::wstring(47, L'K') + L"xyz 2\n");
   ASSERT_EQ(sameKey.Entries.size(), 2u);
   EXPECT_EQ(sameKey.Entries[0].first, "s:" + std::string(47, 'K'));
   EXPECT_EQ(sameKey.Entries[0].first, sameKey.Entries[1].first);
@@ -140,8 +150,8 @@ TEST(LanguageFileParser, Limits) {
 
   // Texts keep at most 65,536 characters; an escape at the limit is dropped.
   const std::wstring full(kLanguageTextLength, L'a');
-  const Parsed cut = Parse(L"IDS_A " + full + L"bcd\\n\nIDS_B " + std::wstring(65535, L'a') +
-                           L"\\n\\n\n");
+  const Parsed cut =
+      Parse(L"IDS_A " + full + L"bcd\\n\nIDS_B " + std::wstring(65535, L'a') + L"\\n\\n\n");
   ASSERT_EQ(cut.Entries.size(), 2u);
   EXPECT_EQ(cut.Entries[0].second, full);
   EXPECT_EQ(cut.Entries[1].second, std::wstring(65535, L'a') + L"\n");

@@ -15,7 +15,9 @@ namespace {
 std::string Section(const char* key) {
   return std::string(key, static_cast<size_t>(std::strchr(key, ':') - key));
 }
-std::string Name(const char* key) { return std::strchr(key, ':') + 1; }
+std::string Name(const char* key) {
+  return std::strchr(key, ':') + 1;
+}
 
 TEST(LanguageKeyTable, KeysAreWellFormedAndUnique) {
   std::set<std::string> keys;
@@ -44,7 +46,8 @@ TEST(LanguageKeyTable, KeysAreWellFormedAndUnique) {
 TEST(LanguageKeyTable, EveryMessageHasAnEnglishText) {
   for (size_t i = 0; i < LanguageKeyTableCount; ++i) {
     const LanguageKeyRow& row = LanguageKeyTable[i];
-    if (Section(row.Key) != "s") continue;
+    if (Section(row.Key) != "s")
+      continue;
     wchar_t text[1024];
     EXPECT_GT(LoadStringW(GetModuleHandleW(nullptr), row.Id, text, 1024), 0) << row.Key;
   }
@@ -54,7 +57,8 @@ TEST(LanguageKeyTable, EachDialogHasSizeCaptionAndOk) {
   for (const char* dialog : {"$SETUPDLG", "$DONEDLG", "$SETUPCONTEXTITEMS"}) {
     std::set<std::string> names;
     for (size_t i = 0; i < LanguageKeyTableCount; ++i) {
-      if (Section(LanguageKeyTable[i].Key) == dialog) names.insert(Name(LanguageKeyTable[i].Key));
+      if (Section(LanguageKeyTable[i].Key) == dialog)
+        names.insert(Name(LanguageKeyTable[i].Key));
     }
     EXPECT_TRUE(names.count("SIZE") && names.count("CAPTION") && names.count("IDOK")) << dialog;
   }

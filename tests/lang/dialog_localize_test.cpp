@@ -1,0 +1,414 @@
+#include "lang/dialog_localize.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lang/language_file.h"
+#include "resources/resource.h"
+
+namespace {
+
+// Builds a dialog template in memory.
+class TemplateBuilder {
+ public:
+  TemplateBuilder(DWORD style, short cx, short cy, const wchar_t* title, DWORD exStyle = 0) {
+    Dword(style | DS_SETFONT);
+    Dword(exStyle);
+    countAt_ = words_.size();
+    Word(0);
+    Word(10);  // x, y: away from the screen's corner
+    Word(10);
+    Word(static_cast<WORD>(cx));
+    Word(static_cast<WORD>(cy));
+    Word(0);  // no menu
+    Word(0);  // standard class
+    String(title);
+    Word(8);
+    String(L"MS Shell Dlg");
+  }
+
+  // atom: 0x80 button, 0x81 edit, 0x82 static, 0x85 combo box.
+  void Item(WORD atom, WORD id, short x, short y, short cx, short cy, const wchar_t* text,
+            DWORD style = 0) {
+    while (words_.size() % 2)
+      Word(0);  // DWORD alignment
+    Dword(style | WS_CHILD | WS_VISIBLE);
+    Dword(0);
+    Word(static_cast<WORD>(x));
+    Word(static_cast<WORD>(y));
+    Word(static_cast<WORD>(cx));
+    Word(static_cast<WORD>(cy));
+    Word(id);
+    Word(0xFFFF);
+    Word(atom);
+    String(text);
+    Word(0);
+    ++words_[countAt_];
+  }
+
+  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Word(WORD w) { words_.push_back(w); }
+  void Dword(DWORD d) {
+    Word(LOWORD(d));
+    Word(HIWORD(d));
+  }
+  void String(const wchar_t* s) {
+    for (; *s; ++s)
+      Word(*s);
+    Word(0);
+  }
+  std::vector<WORD> words_;
+  size_t countAt_ = 0;
+};
+
+struct Measure {
+  RECT Window;
+  RECT Client;
+  std::vector<RECT> Children;
+  std::vector<RECT> Dropped;  // combo boxes: the dropped-down rectangle, else empty
+};
+
+Measure MeasureDialog(HWND dialog) {
+  Measure m;
+  GetWindowRect(dialog, &m.Window);
+  GetClientRect(dialog, &m.Client);
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    m.Children.push_back(r);
+    RECT d = {};
+    wchar_t cls[64];
+    GetClassNameW(child, cls, 64);
+    if (lstrcmpiW(cls, L"ComboBox") == 0)
+      SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)&d);
+    m.Dropped.push_back(d);
+  }
+  return m;
+}
+
+struct DialogRun {
+  const wchar_t* Name;
+  Measure Before;
+};
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+  // As the common dialog pre-handler does.
+  if (message == WM_SETFONT)
+    ApplyRtlLayout(dialog);
+  if (message == WM_INITDIALOG) {
+    auto* run = reinterpret_cast<DialogRun*>(lParam);
+    run->Before = MeasureDialog(dialog);
+    LocalizeDialog(dialog, run->Name);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+class DialogLocalizeTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    if (dialog_)
+      DestroyWindow(dialog_);
+    ClearLanguageFile();
+  }
+  static void Load(const std::wstring& body) {
+    const std::wstring text = L"***messages***\r\n" + body;
+    ParseLanguageFileText(text.c_str(), text.size());
+  }
+  // Creates the dialog; run.Before holds what the template made, the result what
+  // localisation made of it.
+  Measure Create(const TemplateBuilder& t, DialogRun& run) {
+    if (dialog_)
+      DestroyWindow(dialog_);
+    dialog_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), nullptr, DialogProc,
+                                         reinterpret_cast<LPARAM>(&run));
+    EXPECT_NE(dialog_, nullptr) << "dialogs need a display (Xvfb); error " << GetLastError();
+    if (!dialog_)
+      return {};
+    return MeasureDialog(dialog_);
+  }
+  std::wstring Text(int id) const {
+    wchar_t text[2048];
+    GetDlgItemTextW(dialog_, id, text, 2048);
+    return text;
+  }
+  HWND dialog_ = nullptr;
+};
+
+int64_t W(const RECT& r) {
+  return int64_t{r.right} - r.left + 1;
+}
+int64_t H(const RECT& r) {
+  return int64_t{r.bottom} - r.top + 1;
+}
+
+// What the scaling must produce, computed from the template's measures.
+struct Expected {
+  RECT Window;
+  std::vector<RECT> Children;  // screen rectangles
+};
+
+Expected Scale(const Measure& before, int64_t sx, int64_t sy, bool centred, bool mirrored) {
+  const RECT& w = before.Window;
+  const int64_t cw = before.Client.right, ch = before.Client.bottom;
+  const int64_t fw = W(w) - cw, fh = H(w) - ch;
+  const int64_t nw = cw * sx / 100 + fw, nh = ch * sy / 100 + fh;
+  int64_t left = w.left, top = w.top;
+  if (centred) {
+    left = std::max<int64_t>(0, w.left + (W(w) - nw) / 2);
+    top = std::max<int64_t>(0, w.top + (H(w) - nh) / 2);
+  }
+  Expected e;
+  e.Window = {LONG(left), LONG(top), LONG(left + nw), LONG(top + nh)};
+  const int64_t dy = fh - GetSystemMetrics(SM_CYDLGFRAME);
+  // Children move with the dialog, so their offsets from its frame are those of the template.
+  for (size_t i = 0; i < before.Children.size(); ++i) {
+    const RECT& r = before.Children[i];
+    const int64_t x = (mirrored ? w.right - fw / 2 - r.right : r.left - fw / 2 - w.left) * sx / 100;
+    const int64_t y = (r.top - dy - w.top) * sy / 100;
+    const int64_t cx = W(r) * sx / 100;
+    const int64_t cy = H(r) * sy / 100;
+    e.Children.push_back({LONG(x), LONG(y), LONG(x + cx), LONG(y + cy)});  // client coordinates
+  }
+  return e;
+}
+
+// The child rectangles of a measure in the dialog's client coordinates (for a mirrored dialog
+// measured from the client area's right edge).
+std::vector<RECT> ClientRects(HWND dialog, const Measure& m, bool mirrored) {
+  POINT origin = {0, 0};
+  RECT client;
+  GetClientRect(dialog, &client);
+  std::vector<RECT> result;
+  for (const RECT& r : m.Children) {
+    RECT c = r;
+    if (mirrored) {
+      POINT rightEdge = {0, 0};  // in a mirrored window the client origin is its right edge
+      ClientToScreen(dialog, &rightEdge);
+      c = {rightEdge.x - r.right, r.top - rightEdge.y, rightEdge.x - r.left,
+           r.bottom - rightEdge.y};
+    } else {
+      ClientToScreen(dialog, &origin);
+      c = {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
+      origin = {0, 0};
+    }
+    result.push_back(c);
+  }
+  return result;
+}
+
+void ExpectRect(const RECT& actual, const RECT& expected, const char* what, size_t i) {
+  EXPECT_TRUE(EqualRect(&actual, &expected))
+      << what << " " << i << ": got " << actual.left << "," << actual.top << " " << actual.right
+      << "," << actual.bottom << " expected " << expected.left << "," << expected.top << " "
+      << expected.right << "," << expected.bottom;
+}
+
+TemplateBuilder SmallDialog(DWORD style) {
+  TemplateBuilder t(style | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 200, 120, L"Test");
+  t.Item(0x82, 5129, 7, 7, 90, 10, L"Label");
+  t.Item(0x80, 5101, 7, 20, 60, 12, L"Check", BS_AUTOCHECKBOX);
+  t.Item(0x81, 5127, 7, 36, 120, 12, L"C:\\Program Files\\Vellox", ES_AUTOHSCROLL | WS_BORDER);
+  t.Item(0x80, IDOK, 140, 98, 50, 14, L"OK", BS_DEFPUSHBUTTON);
+  return t;
+}
+
+TEST_F(DialogLocalizeTest, ScalingFollowsTheFormulas) {
+  struct Case {
+    const wchar_t* Size;
+    int64_t Sx, Sy;
+    DWORD Style;
+  };
+  const Case cases[] = {
+      {L"120*100", 120, 100, 0}, {L"120*100", 120, 100, DS_CENTER},
+      {L"118*100", 118, 100, 0}, {L"75*150", 75, 150, DS_CENTER},
+      {L"100*101", 100, 101, 0}, {L"130*110 extra", 130, 110, DS_CENTER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Size << (c.Style ? " centred" : ""));
+    Load(L":DIALOG SETUPDLG\r\nSIZE " + std::wstring(c.Size) + L"\r\n");
+    DialogRun run = {L"SETUPDLG", {}};
+    const Measure after = Create(SmallDialog(c.Style), run);
+    ASSERT_NE(dialog_, nullptr);
+    const Expected e = Scale(run.Before, c.Sx, c.Sy, c.Style & DS_CENTER, false);
+    ExpectRect(after.Window, e.Window, "window", 0);
+    const std::vector<RECT> children = ClientRects(dialog_, after, false);
+    ASSERT_EQ(children.size(), e.Children.size());
+    for (size_t i = 0; i < children.size(); ++i)
+      ExpectRect(children[i], e.Children[i], "child", i);
+  }
+}
+
+TEST_F(DialogLocalizeTest, MalformedOrNeutralSizeChangesNothing) {
+  for (const wchar_t* size : {L"100*100", L"120", L"0*120", L"-10*120", L"120*0", L"abc*def", L"*",
+                              L"", L"2000*100", L"120x110"}) {
+    SCOPED_TRACE(testing::Message() << "SIZE \"" << size << "\"");
+    Load(L":DIALOG SETUPDLG\r\nSIZE \"" + std::wstring(size) + L"\"\r\n");
+    DialogRun run = {L"SETUPDLG", {}};
+    const Measure after = Create(SmallDialog(DS_CENTER), run);
+    ASSERT_NE(dialog_, nullptr);
+    ExpectRect(after.Window, run.Before.Window, "window", 0);
+    for (size_t i = 0; i < after.Children.size(); ++i) {
+      ExpectRect(after.Children[i], run.Before.Children[i], "child", i);
+    }
+  }
+}
+
+TEST_F(DialogLocalizeTest, CentredDialogIsNeverMovedOffTheScreen) {
+  Load(L":DIALOG SETUPDLG\r\nSIZE 300*300\r\n");
+  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER, 400, 300, L"Big");
+  t.Item(0x80, IDOK, 300, 270, 50, 14, L"OK");
+  DialogRun run = {L"SETUPDLG", {}};
+  const Measure after = Create(t, run);
+  ASSERT_NE(dialog_, nullptr);
+  EXPECT_EQ(after.Window.left, 0);
+  EXPECT_EQ(after.Window.top, 0);
+  EXPECT_EQ(after.Window.right - after.Window.left,
+            run.Before.Client.right * 3 + W(run.Before.Window) - run.Before.Client.right);
+}
+
+TEST_F(DialogLocalizeTest, ComboBoxesCountTheirDropDownList) {
+  Load(L":DIALOG SETUPDLG\r\nSIZE 100*150\r\n");
+  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_MODALFRAME, 200, 150, L"Combos");
+  t.Item(0x85, 300, 7, 7, 100, 80, L"", CBS_DROPDOWNLIST | WS_VSCROLL);
+  t.Item(0x85, 301, 7, 30, 100, 60, L"", CBS_SIMPLE);
+  DialogRun run = {L"SETUPDLG", {}};
+  const Measure after = Create(t, run);
+  ASSERT_NE(dialog_, nullptr);
+  // Drop-down: the height given is the box's plus its scaled list. The combo box keeps such a
+  // height as its dropped-down rectangle; compare with one given that height directly.
+  const int64_t boxHeight = H(run.Before.Children[0]) * 150 / 100;
+  const int64_t listHeight = H(run.Before.Dropped[0]) * 150 / 100;
+  const RECT scaledDropped = after.Dropped[0];
+  const RECT scaledBox = after.Children[0];
+  Load(L"");
+  DialogRun plain = {L"SETUPDLG", {}};
+  Create(t, plain);
+  ASSERT_NE(dialog_, nullptr);
+  SetWindowPos(GetDlgItem(dialog_, 300), nullptr, 0, 0, scaledBox.right - scaledBox.left,
+               static_cast<int>(boxHeight + listHeight), SWP_NOMOVE | SWP_NOZORDER);
+  const Measure reference = MeasureDialog(dialog_);
+  EXPECT_EQ(scaledDropped.bottom - scaledDropped.top,
+            reference.Dropped[0].bottom - reference.Dropped[0].top);
+  EXPECT_EQ(scaledBox.bottom - scaledBox.top,
+            reference.Children[0].bottom - reference.Children[0].top);
+  // Simple: just the scaled height.
+  EXPECT_EQ(after.Children[1].bottom - after.Children[1].top,
+            H(run.Before.Children[1]) * 150 / 100);
+}
+
+TEST_F(DialogLocalizeTest, OnlyTheFirst512ChildrenAreScaled) {
+  Load(L":DIALOG SETUPDLG\r\nSIZE 150*100\r\n");
+  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_MODALFRAME, 300, 200, L"Many");
+  for (int i = 0; i < 520; ++i) {
+    t.Item(0x82, static_cast<WORD>(1000 + i), static_cast<short>(2 + (i % 26) * 11),
+           static_cast<short>(2 + (i / 26) * 9), 10, 8, L"x");
+  }
+  DialogRun run = {L"SETUPDLG", {}};
+  const Measure after = Create(t, run);
+  ASSERT_NE(dialog_, nullptr);
+  ASSERT_EQ(after.Children.size(), 520u);
+  for (size_t i = 0; i < 520; ++i) {
+    const bool scaled = after.Children[i].right - after.Children[i].left !=
+                        run.Before.Children[i].right - run.Before.Children[i].left;
+    EXPECT_EQ(scaled, i < 512) << i;
+  }
+}
+
+TEST_F(DialogLocalizeTest, TextsAndCaption) {
+  const std::wstring longText(1500, L'l');
+  Load(
+      L":DIALOG SETUPDLG\r\nCAPTION \"Vellox-Einrichtung\"\r\nIDC_ASSOCVLX \"VLX-Archive\"\r\n"
+      L"IDC_ASSOCWITH " +
+      longText +
+      L"\r\nIDC_SETUPINFOTEXT \"not in the key table\"\r\n"
+      L":DIALOG DONEDLG\r\nIDOK \"Fertig\"\r\nCAPTION other\r\n");
+  DialogRun run = {L"SETUPDLG", {}};
+  const Measure after = Create(SmallDialog(0), run);
+  ASSERT_NE(dialog_, nullptr);
+  wchar_t caption[256];
+  GetWindowTextW(dialog_, caption, 256);
+  EXPECT_STREQ(caption, L"Vellox-Einrichtung");
+  EXPECT_EQ(Text(IDC_ASSOCVLX), L"VLX-Archive");
+  EXPECT_EQ(Text(IDC_ASSOCWITH), longText.substr(0, 1023));
+  EXPECT_EQ(Text(IDC_SETUPINFOTEXT), L"C:\\Program Files\\Vellox");  // no language key
+  EXPECT_EQ(Text(IDOK), L"OK");                                      // the other dialog's entry
+  // No SIZE entry: nothing moves.
+  ExpectRect(after.Window, run.Before.Window, "window", 0);
+
+  // The same file for a dialog it does not name leaves everything as the template made it.
+  DialogRun other = {L"SETUPCONTEXTITEMS", {}};
+  Create(SmallDialog(0), other);
+  GetWindowTextW(dialog_, caption, 256);
+  EXPECT_STREQ(caption, L"Test");
+  EXPECT_EQ(Text(IDC_ASSOCVLX), L"Check");
+}
+
+TEST_F(DialogLocalizeTest, RightToLeftMirrorsTheDialogAndKeepsTheEditLeftToRight) {
+  DialogRun ltrRun = {L"SETUPDLG", {}};
+  Create(SmallDialog(0), ltrRun);
+  ASSERT_NE(dialog_, nullptr);
+  const LONG ltrStyle = GetWindowLongW(dialog_, GWL_EXSTYLE);
+  EXPECT_EQ(ltrStyle & WS_EX_LAYOUTRTL, 0);
+  const std::vector<RECT> ltr = ClientRects(dialog_, MeasureDialog(dialog_), false);
+
+  Load(L":DIRECTION RTL\r\n");
+  ASSERT_TRUE(RightToLeft);
+  DialogRun rtlRun = {L"SETUPDLG", {}};
+  Create(SmallDialog(0), rtlRun);
+  ASSERT_NE(dialog_, nullptr);
+  EXPECT_EQ(GetWindowLongW(dialog_, GWL_EXSTYLE), ltrStyle | WS_EX_LAYOUTRTL);
+  // Each control sits as far from the right edge as it sat from the left one.
+  const std::vector<RECT> rtl = ClientRects(dialog_, MeasureDialog(dialog_), true);
+  ASSERT_EQ(rtl.size(), ltr.size());
+  for (size_t i = 0; i < rtl.size(); ++i)
+    ExpectRect(rtl[i], ltr[i], "mirrored child", i);
+  // The path field reads left to right: no right-to-left reading order, text unchanged.
+  HWND edit = GetDlgItem(dialog_, IDC_SETUPINFOTEXT);
+  EXPECT_EQ(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
+  EXPECT_EQ(Text(IDC_SETUPINFOTEXT), L"C:\\Program Files\\Vellox");
+}
+
+TEST_F(DialogLocalizeTest, RightToLeftScalingKeepsControlsOnTheirSide) {
+  // The same scaled dialog, once left to right and once mirrored: every control keeps its
+  // distance from its own leading edge.
+  Load(L":DIALOG SETUPDLG\r\nSIZE 125*110\r\n");
+  DialogRun ltrRun = {L"SETUPDLG", {}};
+  Create(SmallDialog(DS_CENTER), ltrRun);
+  ASSERT_NE(dialog_, nullptr);
+  const std::vector<RECT> ltr = ClientRects(dialog_, MeasureDialog(dialog_), false);
+
+  Load(L":DIRECTION RTL\r\n:DIALOG SETUPDLG\r\nSIZE 125*110\r\n");
+  DialogRun rtlRun = {L"SETUPDLG", {}};
+  Create(SmallDialog(DS_CENTER), rtlRun);
+  ASSERT_NE(dialog_, nullptr);
+  const std::vector<RECT> rtl = ClientRects(dialog_, MeasureDialog(dialog_), true);
+  const Expected e = Scale(rtlRun.Before, 125, 110, true, true);
+  ASSERT_EQ(rtl.size(), ltr.size());
+  for (size_t i = 0; i < rtl.size(); ++i) {
+    ExpectRect(rtl[i], ltr[i], "mirrored child", i);
+    ExpectRect(rtl[i], e.Children[i], "formula", i);
+  }
+}
+
+TEST_F(DialogLocalizeTest, ApplyRtlLayoutOnlyWhenRightToLeft) {
+  TemplateBuilder t(WS_POPUP | WS_CAPTION, 100, 50, L"Plain");
+  DialogRun run = {L"NONE", {}};
+  Create(t, run);
+  ASSERT_NE(dialog_, nullptr);
+  const LONG before = GetWindowLongW(dialog_, GWL_EXSTYLE);
+  ApplyRtlLayout(dialog_);
+  EXPECT_EQ(GetWindowLongW(dialog_, GWL_EXSTYLE), before);
+  RightToLeft = true;
+  ApplyRtlLayout(dialog_);
+  EXPECT_EQ(GetWindowLongW(dialog_, GWL_EXSTYLE), before | WS_EX_LAYOUTRTL);
+}
+
+}  // namespace
