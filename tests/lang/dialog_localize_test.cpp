@@ -183,23 +183,17 @@ Expected Scale(const Measure& before, int64_t sx, int64_t sy, bool centred, bool
 // The child rectangles of a measure in the dialog's client coordinates (for a mirrored dialog
 // measured from the client area's right edge).
 std::vector<RECT> ClientRects(HWND dialog, const Measure& m, bool mirrored) {
-  POINT origin = {0, 0};
-  RECT client;
-  GetClientRect(dialog, &client);
+  POINT origin = {0, 0};  // in a mirrored window the client origin is its right edge
+  ClientToScreen(dialog, &origin);
   std::vector<RECT> result;
   for (const RECT& r : m.Children) {
-    RECT c = r;
     if (mirrored) {
-      POINT rightEdge = {0, 0};  // in a mirrored window the client origin is its right edge
-      ClientToScreen(dialog, &rightEdge);
-      c = {rightEdge.x - r.right, r.top - rightEdge.y, rightEdge.x - r.left,
-           r.bottom - rightEdge.y};
+      result.push_back(
+          {origin.x - r.right, r.top - origin.y, origin.x - r.left, r.bottom - origin.y});
     } else {
-      ClientToScreen(dialog, &origin);
-      c = {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
-      origin = {0, 0};
+      result.push_back(
+          {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y});
     }
-    result.push_back(c);
   }
   return result;
 }
