@@ -258,8 +258,9 @@ void CheckBytes(const std::string& bytes) {
     if (row.Key[0] == 's') {
       wchar_t byId[1024];
       ASSERT_EQ(FindStringText(row.Id, byId, 1024), inFile) << row.Key;
-      if (inFile)
+      if (inFile) {
         ASSERT_EQ(it->second.substr(0, 1023), byId);
+      }
     }
   }
 }
