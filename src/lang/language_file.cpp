@@ -34,8 +34,17 @@ struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
 
+// Byte-wise over at most the kept key length; inline, as it runs in every lookup step.
 int CompareKeys(const char* a, const char* b) {
-  return std::strncmp(a, b, kLanguageKeyLength);
+  for (size_t i = 0; i < kLanguageKeyLength; ++i) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]);
+    const unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca != cb)
+      return ca < cb ? -1 : 1;
+    if (ca == 0)
+      return 0;
+  }
+  return 0;
 }
 
 // Byte-wise comparison of the sections of two keys: the text in front of the first colon.
