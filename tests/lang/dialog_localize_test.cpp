@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lang/language_file.h"
+#include "lang/language_key_table.h"
 #include "resources/resource.h"
 
 namespace {
@@ -403,6 +404,76 @@ TEST_F(DialogLocalizeTest, ApplyRtlLayoutOnlyWhenRightToLeft) {
   RightToLeft = true;
   ApplyRtlLayout(dialog_);
   EXPECT_EQ(GetWindowLongW(dialog_, GWL_EXSTYLE), before | WS_EX_LAYOUTRTL);
+}
+
+// "$NAME:" in the ANSI code page, as the key table spells dialog prefixes.
+void WideToAnsiForTest(const wchar_t* name, char (&prefix)[80]) {
+  std::string p = "$";
+  for (const wchar_t* c = name; *c; ++c)
+    p += static_cast<char>(*c);
+  p += ":";
+  lstrcpynA(prefix, p.c_str(), 80);
+}
+
+// The program's own templates with the sample translations: every control that the key table
+// names for the dialog and that the template has gets its translated text, and the caption is
+// translated. With VLX_LANG_SHOW_DIR set, each dialog stays on the screen until the file
+// "<language>-<dialog>.ready" that it writes there is deleted (for screenshots).
+TEST_F(DialogLocalizeTest, RealTemplatesWithTheSamples) {
+  (void)LoadLibraryW(L"riched20.dll");  // the settings dialog has a rich-edit field
+  wchar_t showDir[1024] = L"";
+  GetEnvironmentVariableW(L"VLX_LANG_SHOW_DIR", showDir, 1024);
+  wchar_t exe[2048];
+  GetModuleFileNameW(nullptr, exe, 2048);
+  std::wstring folder = exe;
+  folder = folder.substr(0, folder.find_last_of(L'\\')) + L"\\languages\\";
+  for (const wchar_t* language : {L"German", L"Hebrew"}) {
+    for (const wchar_t* name : {L"SETUPDLG", L"SETUPCONTEXTITEMS", L"DONEDLG"}) {
+      SCOPED_TRACE(testing::Message() << language << " " << name);
+      ParseLanguageFile((folder + language + L"\\uninstall.lng").c_str());
+      ASSERT_GT(LanguageEntryCount(), 0u);
+      DialogRun run = {name, {}};
+      if (dialog_)
+        DestroyWindow(dialog_);
+      dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), name, nullptr, DialogProc,
+                                   reinterpret_cast<LPARAM>(&run));
+      ASSERT_NE(dialog_, nullptr) << GetLastError();
+      EXPECT_EQ((GetWindowLongW(dialog_, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, RightToLeft);
+      wchar_t caption[256];
+      GetWindowTextW(dialog_, caption, 256);
+      wchar_t expected[1024];
+      ASSERT_TRUE(FindDialogText(name, L"CAPTION", expected, 1024));
+      EXPECT_STREQ(caption, expected);
+      char prefix[80];
+      WideToAnsiForTest(name, prefix);
+      int controls = 0;
+      for (size_t i = 0; i < LanguageKeyTableCount; ++i) {
+        const LanguageKeyRow& row = LanguageKeyTable[i];
+        if (row.Id == 0 || std::string(row.Key).rfind(prefix, 0) != 0)
+          continue;
+        if (!GetDlgItem(dialog_, static_cast<int>(row.Id)))
+          continue;
+        ++controls;
+        ASSERT_TRUE(FindTextByKey(row.Key, expected, 1024));
+        EXPECT_EQ(Text(static_cast<int>(row.Id)), expected) << row.Key;
+      }
+      EXPECT_GT(controls, 3);
+      if (showDir[0]) {
+        ShowWindow(dialog_, SW_SHOW);
+        const std::wstring ready =
+            std::wstring(showDir) + L"\\" + language + L"-" + name + L".ready";
+        CloseHandle(
+            CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        for (int i = 0; i < 600 && GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES;
+             ++i) {
+          MSG msg;
+          while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+          Sleep(50);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
