@@ -213,9 +213,36 @@ scn_check_same() {
   fi
 }
 
-# scn_value KEY VALUE: the data of a value, or "<missing>".
+# scn_value KEY VALUE: the data of a value as "reg query" shows it (texts as they are, numbers
+# as 0x1), or "<missing>". Use "" as VALUE for the default value. Read through reg_snapshot.exe,
+# whose output is UTF-8: "reg query" prints in the console code page, which loses letters.
 scn_value() {
-  e2e_reg_value "$1" "$2" 2>/dev/null || echo '<missing>'
+  local name=@
+  [ -n "$2" ] && name="\"$2\""
+  wine "$E2E_PROGRAMS/reg_snapshot.exe" "$1" </dev/null 2>/dev/null | tr -d '\r' |
+    awk -v name="$name" '
+      NR == 1 { head = substr($0, 1, index($0, "] ")) }
+      index($0, head " " name "=") == 1 {
+        data = substr($0, length(head " " name "=") + 1)
+        if (data ~ /^"/) {
+          data = substr(data, 2, length(data) - 2)
+          out = ""
+          for (i = 1; i <= length(data); i++) {
+            c = substr(data, i, 1)
+            if (c == "\\") { i++; c = substr(data, i, 1) }
+            out = out c
+          }
+          print out
+        } else if (data ~ /^dword:/) {
+          hex = tolower(substr(data, 7)); sub(/^0+/, "", hex)
+          print "0x" (hex == "" ? "0" : hex)
+        } else {
+          print data
+        }
+        found = 1
+        exit
+      }
+      END { if (!found) print "<missing>" }'
 }
 
 # scn_ini_text FILE: a UTF-16LE settings file as UTF-8 text without its byte-order mark and

@@ -40,14 +40,15 @@ e2e_check_eq "uninstall exits with 0" 0 "$E2E_RC"
 e2e_check_eq "the notice is shown once" "" "$(e2e_find_window 'Uninstall Vellox' 3)"
 sleep 4  # the self-removal script waits two seconds before it deletes the program
 
-pending=$(wine reg query "$SCN_PENDING_KEY" /v PendingFileRenameOperations </dev/null 2>/dev/null |
-  tr -d '\r')
-e2e_check_contains "the held library is scheduled for deletion" "$pending" \
-  "\\??\\$E2E_INSTALL_WIN\\vlxext.dll"
-e2e_check_contains "the running helper is renamed and scheduled" "$pending" \
-  "\\??\\$E2E_INSTALL_WIN\\vlxhelper.exe.0.tmp"
-e2e_check_contains "the folder Vellox itself is scheduled" "$pending" \
-  "\\??\\$E2E_INSTALL_WIN\\0\\0"
+# The pending renames, one entry a line: "\??\path" followed by an empty target.
+wine reg query "$SCN_PENDING_KEY" /v PendingFileRenameOperations </dev/null 2>/dev/null |
+  tr -d '\r' | sed -n 's/.*REG_MULTI_SZ    //p' | sed 's/\\0/\n/g' >"$E2E_DIR/pending"
+e2e_check "the held library is scheduled for deletion" \
+  grep -qxF "\\??\\$E2E_INSTALL_WIN\\vlxext.dll" "$E2E_DIR/pending"
+e2e_check "the running helper is renamed and scheduled" \
+  grep -qxF "\\??\\$E2E_INSTALL_WIN\\vlxhelper.exe.0.tmp" "$E2E_DIR/pending"
+e2e_check "the folder Vellox itself is scheduled" \
+  grep -qxF "\\??\\$E2E_INSTALL_WIN" "$E2E_DIR/pending"
 e2e_check "the renamed helper exists" test -f "$E2E_INSTALL/vlxhelper.exe.0.tmp"
 e2e_check_not "the helper's old name is free" test -e "$E2E_INSTALL/vlxhelper.exe"
 e2e_check_eq "only the files in use are left" "vlxext.dll vlxhelper.exe.0.tmp" \
