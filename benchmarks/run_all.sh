@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the suite once and prints the figures side by side:
+#   1. uninstall of 20,000 files (both list orders): the uninstaller's list walks, the minimal
+#      delete loop, and an uninstaller built with NSIS deleting the same files;
+#   2. start-up to exit of "uninstall.exe /foo" against a trivial GUI program;
+#   3. silent setup with everything on (/setup /s with every association, shortcut and shell
+#      option chosen) on a clean prefix;
+#   4. language file parse (2 MiB file) and lookups.
+# Usage: bash benchmarks/run_all.sh [rounds]    (default 3; medians are printed)
+# Needs nothing but Debian: installs the tools (and nsis) when missing, builds what it runs.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+rounds=${1:-3}
+bash scripts/ensure-tools.sh nsis bc
+build=${VLX_BUILD_DIR:-$here/build}
+export VLX_BUILD_DIR=$build VLX_SOURCE_DIR=$here
+cmake -S . -B "$build" --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DVLX_BUILD_TESTS=ON >/dev/null
+targets=(uninstall trivial_gui vellox_standin reg_snapshot)
+for t in uninstall_bench minimal_delete_bench language_file_bench; do
+  [ -f "benchmarks/$t.cpp" ] && targets+=("$t")
+done
+cmake --build "$build" -j 2 --target "${targets[@]}" >/dev/null
+
+echo "Benchmarks of $(git -C "$here" describe --always --dirty 2>/dev/null || echo 'this tree'), \
+$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version 2>/dev/null), rounds: $rounds"
+
+echo
+echo "== 1. Uninstall of 20,000 files in 155 folders (tmpfs)"
+if [ -f benchmarks/uninstall_bench.sh ] && [ -f benchmarks/uninstall_bench.cpp ]; then
+  bash benchmarks/uninstall_bench.sh "$rounds" 2>/dev/null
+else
+  echo "uninstall_bench is not in this tree"
+fi
+bash benchmarks/nsis_delete_bench.sh "$rounds" 2>/dev/null
+
+# Sections 2 and 3 run the program in a scratch prefix of their own with its own wine server
+# and virtual display (the helpers of the end-to-end scenarios), removed at the end.
+# shellcheck source=../tests/e2e/scenario-lib.sh
+source "$here/tests/e2e/scenario-lib.sh"
+set +e
+e2e_init benchmarks
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ms_now() { date +%s%N | cut -c1-13; }
+
+echo
+echo "== 2. Start-up to exit (wall clock per run, persistent wine server, virtual display)"
+startup_rounds=$((rounds * 7))
+for program in trivial_gui uninstall; do
+  exe="$E2E_PROGRAMS/trivial_gui.exe"
+  args=()
+  if [ "$program" = uninstall ]; then
+    exe="$E2E_UNINSTALL_EXE"
+    args=(/foo)
+  fi
+  wine "$exe" "${args[@]}" </dev/null >/dev/null 2>&1  # warm the file cache
+  times=()
+  for r in $(seq 1 "$startup_rounds"); do
+    start=$(ms_now)
+    wine "$exe" "${args[@]}" </dev/null >/dev/null 2>&1
+    times+=($(($(ms_now) - start)))
+  done
+  printf '%-24s %6d ms  (median of %d; min %d, max %d)\n' \
+    "$(basename "$exe") ${args[*]:-}" "$(printf '%s\n' "${times[@]}" | median)" \
+    "$startup_rounds" "$(printf '%s\n' "${times[@]}" | sort -n | head -1)" \
+    "$(printf '%s\n' "${times[@]}" | sort -n | tail -1)"
+done
+
+echo
+echo "== 3. Silent setup with everything on, on a clean prefix"
+if scn_has setup && scn_has app_paths; then
+  template=${VLX_WINE_TEMPLATE:-$VLX_BUILD_DIR/wine-template}
+  all_on=/initA111111111111111111D1M1P1S1C1I1
+  times=()
+  for r in $(seq 1 "$rounds"); do
+    # A fresh copy of the template each round: the first setup on a machine (not timed).
+    wineserver -k </dev/null >/dev/null 2>&1
+    vlx_clone_prefix "$template" "$E2E_DIR/wine"
+    vlx_start_server
+    scn_make_install
+    scn_setup /s "$all_on"
+    [ "$E2E_RC" = 0 ] || echo "setup exited with $E2E_RC" >&2
+    times+=("$(printf '%.0f' "$(echo "$E2E_SECONDS * 1000" | bc)")")
+  done
+  values=$(scn_snapshot /dev/stdout | grep -vc '<key>')
+  printf 'uninstall.exe /setup /s %s  %6d ms  (median of %d; writes %d registry values)\n' \
+    "$all_on" "$(printf '%s\n' "${times[@]}" | median)" "$rounds" "$values"
+else
+  echo "Setup mode is not in this build"
+fi
+E2E_FINISHED=1
+
+echo
+echo "== 4. Language file"
+if [ -f benchmarks/language_file_bench.sh ]; then
+  bash benchmarks/language_file_bench.sh 2>/dev/null
+else
+  echo "language_file_bench is not in this tree"
+fi
