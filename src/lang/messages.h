@@ -23,3 +23,8 @@ const wchar_t* MessageText(int id);
 // The path unchanged, or the same file name inside the user's language folder when the
 // redirection is on and such a file exists. path and dest may be the same buffer.
 void ApplyLanguageFolder(const wchar_t* path, wchar_t* dest, size_t capacity);
+// Fills a message that holds a string placeholder: every %s (also written %ls or %S) becomes
+// insert, %% becomes %, and any other % is copied as it stands. Message texts may come from a
+// translation, so they are never handed to printf as a format. The result is cut to capacity.
+void FormatMessageWithText(const wchar_t* format, const wchar_t* insert, wchar_t* dest,
+                           size_t capacity);

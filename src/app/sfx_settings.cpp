@@ -1,0 +1,29 @@
+#include "app/sfx_settings.h"
+
+#include <windows.h>
+
+#include "common/file.h"
+#include "common/path_util.h"
+#include "settings/folders.h"
+
+bool CopyFromSfxFolder(const wchar_t* name) {
+  wchar_t path[2048];
+  GetDataFolder(path, 2048);
+  JoinPath(path, name, path, 2048);
+  if (FileExists(path))
+    return true;
+
+  // The installer archive puts its own full path into "sfxname".
+  wchar_t source[2048];
+  DWORD length = GetEnvironmentVariableW(L"sfxname", source, 2048);
+  if (length == 0 || length >= 2048)
+    return true;  // missing, empty, or too long to be a path
+  ReplaceFileName(source, name, 2048);
+  if (!FileExists(source))
+    return false;
+
+  // Never overwrites a file of that name in the current folder; a failed copy leaves the
+  // suite on its defaults, which is no reason to stop the setup.
+  (void)CopyFileW(source, name, TRUE);
+  return true;
+}

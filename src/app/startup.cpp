@@ -1,0 +1,94 @@
+#include "app/startup.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "app/run_modes.h"
+#include "app/setup_flags.h"
+#include "app/sfx_settings.h"
+#include "app/startup_services.h"
+#include "app/switches.h"
+#include "common/file.h"
+#include "common/string_util.h"
+#include "common/win_handles.h"
+#include "lang/language_file.h"
+#include "lang/messages.h"
+
+namespace {
+
+constexpr size_t kSfxCommandCapacity = 1024;
+
+void LoadAppIcon() {
+  SetupFlags.AppIcon = LoadIconW(ResourceModule, L"VLXICON");
+  if (SetupFlags.AppIcon == nullptr && OwnInstance != ResourceModule) {
+    SetupFlags.AppIcon = LoadIconW(OwnInstance, L"VLXICON");
+  }
+}
+
+HFONT CreateBoldFont() {
+  return CreateFontW(ScaleForDpi(-12), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
+                     L"MS Shell Dlg");
+}
+
+// The installer archive's command line from "sfxcmd"; empty when the variable is missing. A
+// longer value is cut to the buffer, like any argument: its leading switches still act.
+void ReadSfxCommand(wchar_t (&dest)[kSfxCommandCapacity]) {
+  dest[0] = 0;
+  DWORD length = GetEnvironmentVariableW(L"sfxcmd", dest, kSfxCommandCapacity);
+  if (length < kSfxCommandCapacity) {
+    if (length == 0)
+      dest[0] = 0;
+    return;
+  }
+  std::vector<wchar_t> whole(length + 1);
+  DWORD read = GetEnvironmentVariableW(L"sfxcmd", whole.data(), length + 1);
+  if (read == 0 || read > length)
+    return;  // changed in between: leave it empty
+  CopyBounded(dest, whole.data());
+}
+
+void RunSetupMode() {
+  if (RunSetupDialog() == 0)
+    return;                                // cancelled
+  (void)CopyFromSfxFolder(L"vellox.ini");  // a missing settings file leaves the defaults
+  if (!SetupFlags.Msi)
+    RunDoneDialog();
+  if (SetupFlags.GroupFolder[0] != 0 && !SetupFlags.Silent && !SetupFlags.Msi &&
+      !SetupFlags.NoExplorer && FileExists(SetupFlags.GroupFolder)) {
+    (void)ShellExecuteW(nullptr, L"open", SetupFlags.GroupFolder, nullptr, L"", SW_SHOWNORMAL);
+  }
+}
+
+}  // namespace
+
+int RunProgram(HINSTANCE instance) {
+  SetSafeDllSearchPath(true);
+  LoadLanguageLibrary(instance);
+  LoadLanguageFile(L"uninstall.lng");
+  (void)OleInitialize(nullptr);  // without COM only shortcuts and WMI checks fail, later
+  // The settings dialog has a rich-edit control; without the library it simply lacks it.
+  UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
+  LoadAppIcon();
+  UniqueFont boldFont(CreateBoldFont());
+  SetupFlags.BoldFont = boldFont.get();
+
+  bool setupRequest = false;
+  bool uninstallRequest = false;
+  wchar_t sfxCommand[kSfxCommandCapacity];
+  ReadSfxCommand(sfxCommand);
+  ParseSwitches(SwitchPass::Environment, sfxCommand, setupRequest, uninstallRequest);
+  ParseSwitches(SwitchPass::CommandLine, GetCommandLineW(), setupRequest, uninstallRequest);
+
+  if (setupRequest)
+    RunSetupMode();
+  if (uninstallRequest)
+    RunUninstallMode();
+
+  richEdit.reset();
+  OleUninitialize();
+  boldFont.reset();
+  SetupFlags.BoldFont = nullptr;
+  return SetupFlags.ExitCode;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The program's switches: read twice, first from the installer archive's "sfxcmd" variable,
+// then from the program's own command line.
+
+enum class SwitchPass {
+  Environment,  // "sfxcmd": only the silent switch acts; every other switch is ignored
+  CommandLine,  // the process command line (which begins with the program's own path)
+};
+
+// Scans text for switches (arguments starting with '-' or '/') and acts on them:
+// - /s, -S, /s1, /s- ... (S followed by no ASCII letter) set SetupFlags.Silent in either pass;
+// - in the command-line pass, /setup sets setupRequest, /msi SetupFlags.Msi, /init<text>
+//   SetupFlags.InitText, /wait pauses two seconds, /noex[plorer] SetupFlags.NoExplorer and
+//   /warning shows the removal warning; words only need to begin the switch, in any case.
+// setupRequest is only ever set here, never cleared. uninstallRequest is set after the
+// command-line pass exactly when no switch other than silent ones was seen; the environment
+// pass clears it. Arguments longer than 1023 units are cut; any text is safe to pass.
+void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
+                   bool& uninstallRequest);
+
+// The removal warning of /warning: "uninstall completed", then "please delete <program path>",
+// in an information box captioned with the uninstall title. Shown whatever Silent says.
+void ShowRemovalWarning();

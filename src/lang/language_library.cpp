@@ -1,0 +1,121 @@
+#include "lang/language_library.h"
+
+#include "common/file.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/test_seams.h"
+#include "common/win_handles.h"
+#include "lang/messages.h"
+
+HINSTANCE OwnInstance;
+HINSTANCE ResourceModule;
+
+const wchar_t LanguageFolderSwitch[] = L"LngFolder0";
+
+namespace {
+
+// The process-wide language library state. A library still loaded when the process ends is
+// freed here, after the entry routine has returned.
+struct LanguageLibraryState {
+  bool Loaded = false;
+  ~LanguageLibraryState() { UnloadLanguageLibrary(); }
+};
+LanguageLibraryState g_library;
+
+// Read through a variable so that the test below is made on the stored text at run time.
+const wchar_t* volatile g_switchText = LanguageFolderSwitch;
+
+bool LanguageFolderRedirectionOn() {
+  for (const wchar_t* p = g_switchText; *p != 0; ++p) {
+    if (*p == L'1')
+      return true;
+  }
+  return false;
+}
+
+// Systems from Windows XP SP2 on map the library as a data file, so none of its code runs.
+bool CanLoadAsDataFile() {
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+    return false;
+#pragma GCC diagnostic pop
+  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+    return false;
+  return version.dwMajorVersion > 5 ||
+         (version.dwMajorVersion == 5 && version.wServicePackMajor >= 2);
+}
+
+}  // namespace
+
+bool LanguageLibraryLoaded() {
+  return g_library.Loaded;
+}
+
+void SetLanguageFolderSwitchForTesting(const wchar_t* switchText) {
+  g_switchText = switchText != nullptr ? switchText : LanguageFolderSwitch;
+}
+
+void LoadLanguageLibrary(HINSTANCE ownInstance) {
+  UnloadLanguageLibrary();
+
+  wchar_t path[2048];
+  if (GetProgramPath(path, 2048) == 0)
+    path[0] = 0;
+  ReplaceFileName(path, L"vlxlng.dll", 2048);
+  ApplyLanguageFolder(path, path, 2048);
+
+  HMODULE library = CanLoadAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                                        : LoadLibraryW(path);
+  g_library.Loaded = library != nullptr;
+  OwnInstance = ownInstance;
+  ResourceModule = library != nullptr ? library : ownInstance;
+}
+
+void UnloadLanguageLibrary() {
+  if (!g_library.Loaded)
+    return;
+  (void)FreeLibrary(ResourceModule);  // nothing to do about a failure at this point
+  ResourceModule = OwnInstance;
+  g_library.Loaded = false;
+}
+
+void ApplyLanguageFolder(const wchar_t* path, wchar_t* dest, size_t capacity) {
+  if (dest != path)
+    CopyBounded(dest, path, capacity);
+  if (!LanguageFolderRedirectionOn())
+    return;
+
+  // Read directly from the registry: a settings file never redirects the language folder.
+  UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Vellox\\General", 0, KEY_QUERY_VALUE,
+                    key.put()) != ERROR_SUCCESS) {
+    return;
+  }
+  // The folder and the file name together must fit in 2047 units.
+  size_t pathLength = WideLength(path);
+  if (pathLength >= 2047)
+    return;
+  wchar_t folder[2048] = {};
+  DWORD bytes = static_cast<DWORD>(2 * (2047 - pathLength));
+  if (RegQueryValueExW(key.get(), L"LanguageFolder", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(folder), &bytes) != ERROR_SUCCESS) {
+    return;
+  }
+  folder[bytes / sizeof(wchar_t)] = 0;  // stored text need not be terminated
+
+  wchar_t candidate[2048] = {};
+  DWORD expanded = ExpandEnvironmentStringsW(folder, candidate, 2048);
+  if (expanded == 0 || expanded > 2048)
+    candidate[0] = 0;
+  // An empty folder would leave the bare file name, found in whatever the current folder is:
+  // never redirect there.
+  if (candidate[0] == 0)
+    return;
+  EnsureTrailingBackslash(candidate, 2048);
+  AppendBounded(candidate, FileNamePart(path), 2048);
+  if (FileExists(candidate))
+    CopyBounded(dest, candidate, capacity);
+}

@@ -1,0 +1,255 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/setup_flags.h"
+#include "app/switches.h"
+#include "common/test_seams.h"
+#include "lang/messages.h"
+#include "resources/resource.h"
+
+namespace {
+
+struct Requests {
+  bool Setup = false;
+  bool Uninstall = false;
+};
+
+class SwitchesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    SetupFlags = SetupFlagsRecord{};
+    OwnInstance = GetModuleHandleW(nullptr);
+    ResourceModule = OwnInstance;
+    SetMessageBoxAnswerForTesting(IDOK);
+  }
+  void TearDown() override {
+    SetupFlags = SetupFlagsRecord{};
+    SetMessageBoxAnswerForTesting(0);
+    SetProgramPathForTesting(nullptr);
+  }
+  // Both passes, as the entry routine runs them.
+  static Requests Parse(const wchar_t* sfxcmd, const wchar_t* commandLine) {
+    Requests r;
+    ParseSwitches(SwitchPass::Environment, sfxcmd, r.Setup, r.Uninstall);
+    ParseSwitches(SwitchPass::CommandLine, commandLine, r.Setup, r.Uninstall);
+    return r;
+  }
+  static Requests Parse(const std::wstring& commandLine) { return Parse(L"", commandLine.c_str()); }
+};
+
+const std::wstring kProgram = L"\"C:\\Program Files\\Vellox\\uninstall.exe\"";
+
+TEST_F(SwitchesTest, NoSwitchMeansUninstall) {
+  Requests r = Parse(kProgram);
+  EXPECT_TRUE(r.Uninstall);
+  EXPECT_FALSE(r.Setup);
+  EXPECT_FALSE(SetupFlags.Silent);
+  // Plain words are no switches.
+  r = Parse(kProgram + L" setup msi wait");
+  EXPECT_TRUE(r.Uninstall);
+  EXPECT_FALSE(r.Setup);
+  EXPECT_FALSE(SetupFlags.Msi);
+}
+
+TEST_F(SwitchesTest, SilentSwitchesAreNotCounted) {
+  for (const wchar_t* s : {L" /s", L" -S", L" /s1", L" /s-", L" /S\u00e9", L" /s /s"}) {
+    SetupFlags = SetupFlagsRecord{};
+    Requests r = Parse(kProgram + s);
+    EXPECT_TRUE(SetupFlags.Silent) << s;
+    EXPECT_TRUE(r.Uninstall) << s;  // a silent uninstall
+    EXPECT_FALSE(r.Setup) << s;
+  }
+}
+
+TEST_F(SwitchesTest, SwitchesThatOnlyBeginWithSAreNotSilent) {
+  for (const wchar_t* s : {L" /silent", L" /setup", L" /sa", L" /Sz"}) {
+    SetupFlags = SetupFlagsRecord{};
+    Requests r = Parse(kProgram + s);
+    EXPECT_FALSE(SetupFlags.Silent) << s;
+    EXPECT_FALSE(r.Uninstall) << s;
+  }
+}
+
+TEST_F(SwitchesTest, SetupMatchesByCaseInsensitivePrefix) {
+  for (const wchar_t* s : {L" /setup", L" /SETUPX", L" -Setup", L" \"/setup\"", L" /setup=yes"}) {
+    Requests r = Parse(kProgram + s);
+    EXPECT_TRUE(r.Setup) << s;
+    EXPECT_FALSE(r.Uninstall) << s;
+  }
+  for (const wchar_t* s : {L" /setu", L" /set", L" //setup", L" setup"}) {
+    Requests r = Parse(kProgram + s);
+    EXPECT_FALSE(r.Setup) << s;
+  }
+}
+
+TEST_F(SwitchesTest, UnknownSwitchesCountButDoNothing) {
+  for (const wchar_t* s : {L" /foo", L" /", L" -", L" /silent", L" /noe", L" /ms"}) {
+    SetupFlags = SetupFlagsRecord{};
+    Requests r = Parse(kProgram + s);
+    EXPECT_FALSE(r.Uninstall) << s;
+    EXPECT_FALSE(r.Setup) << s;
+    EXPECT_FALSE(SetupFlags.NoExplorer) << s;
+    EXPECT_FALSE(SetupFlags.Msi) << s;
+    EXPECT_FALSE(SetupFlags.Silent) << s;
+    EXPECT_EQ(MessageBoxCountForTesting(), 0) << s;
+  }
+}
+
+TEST_F(SwitchesTest, NoExplorerNeedsItsFirstFourLetters) {
+  Parse(kProgram + L" /noex");
+  EXPECT_TRUE(SetupFlags.NoExplorer);
+  SetupFlags = SetupFlagsRecord{};
+  Parse(kProgram + L" -NOEXPLORER");
+  EXPECT_TRUE(SetupFlags.NoExplorer);
+  SetupFlags = SetupFlagsRecord{};
+  Parse(kProgram + L" /noe");
+  EXPECT_FALSE(SetupFlags.NoExplorer);
+}
+
+TEST_F(SwitchesTest, MsiAndSetupTogether) {
+  Requests r = Parse(kProgram + L" /setup /msi /s");
+  EXPECT_TRUE(r.Setup);
+  EXPECT_TRUE(SetupFlags.Msi);
+  EXPECT_TRUE(SetupFlags.Silent);
+  EXPECT_FALSE(r.Uninstall);
+}
+
+TEST_F(SwitchesTest, InitTakesTheRestOfTheArgument) {
+  Parse(kProgram + L" /initA1010D1");
+  EXPECT_STREQ(SetupFlags.InitText, L"A1010D1");
+  SetupFlags = SetupFlagsRecord{};
+  Parse(kProgram + L" -INIT");
+  EXPECT_STREQ(SetupFlags.InitText, L"");
+  // Cut to 39 characters.
+  std::wstring text(60, L'1');
+  Parse(kProgram + L" /init" + text);
+  EXPECT_EQ(std::wstring(SetupFlags.InitText), text.substr(0, 39));
+  // Quoted text keeps its spaces; the quotes go.
+  SetupFlags = SetupFlagsRecord{};
+  Parse(kProgram + L" \"/init A 1\"");
+  EXPECT_STREQ(SetupFlags.InitText, L" A 1");
+}
+
+TEST_F(SwitchesTest, EnvironmentPassOnlyHonoursSilent) {
+  // "sfxcmd" holding /s makes the setup silent; holding /setup has no effect.
+  Requests r = Parse(L"vellox.exe /s", (kProgram + L" /setup").c_str());
+  EXPECT_TRUE(r.Setup);
+  EXPECT_TRUE(SetupFlags.Silent);
+
+  SetupFlags = SetupFlagsRecord{};
+  r = Parse(L"/setup /msi /noexplorer /initX /warning", kProgram.c_str());
+  EXPECT_FALSE(r.Setup);
+  EXPECT_FALSE(SetupFlags.Msi);
+  EXPECT_FALSE(SetupFlags.NoExplorer);
+  EXPECT_STREQ(SetupFlags.InitText, L"");
+  EXPECT_EQ(MessageBoxCountForTesting(), 0);
+  EXPECT_TRUE(r.Uninstall);  // only the command line's switches decide
+}
+
+TEST_F(SwitchesTest, EnvironmentPassClearsTheUninstallRequest) {
+  bool setup = false;
+  bool uninstall = true;
+  ParseSwitches(SwitchPass::Environment, L"", setup, uninstall);
+  EXPECT_FALSE(uninstall);
+  EXPECT_FALSE(setup);
+}
+
+TEST_F(SwitchesTest, SetupRequestIsNeverCleared) {
+  bool setup = true;
+  bool uninstall = false;
+  ParseSwitches(SwitchPass::CommandLine, L"x.exe", setup, uninstall);
+  EXPECT_TRUE(setup);
+  EXPECT_TRUE(uninstall);
+  ParseSwitches(SwitchPass::Environment, L"/foo", setup, uninstall);
+  EXPECT_TRUE(setup);
+}
+
+TEST_F(SwitchesTest, WarningShowsTheRemovalMessage) {
+  const wchar_t* path = L"C:\\Program Files\\Vellox\\uninstall.exe";
+  SetProgramPathForTesting(path);
+  Requests r = Parse(kProgram + L" /s /warning");
+  EXPECT_FALSE(r.Uninstall);
+  ASSERT_EQ(MessageBoxCountForTesting(), 1);  // shown also in a silent run
+  const MessageBoxRecord& box = LastMessageBoxForTesting();
+  EXPECT_EQ(box.Flags, static_cast<UINT>(MB_ICONINFORMATION | MB_SETFOREGROUND));
+  EXPECT_STREQ(box.Caption, MessageText(IDS_UNINSTALLVLX));
+  std::wstring text = box.Text;
+  std::wstring first = MessageText(IDS_UNINSTALLCOMPLETED);
+  EXPECT_EQ(text.substr(0, first.size() + 1), first + L"\n");
+  EXPECT_NE(text.find(path), std::wstring::npos);
+  EXPECT_EQ(text.find(L"%s"), std::wstring::npos);
+}
+
+TEST_F(SwitchesTest, WarningTextIsCutToItsBuffer) {
+  std::wstring path = L"C:\\" + std::wstring(1500, L'd') + L"\\uninstall.exe";
+  SetProgramPathForTesting(path.c_str());
+  Parse(kProgram + L" /warning");
+  ASSERT_EQ(MessageBoxCountForTesting(), 1);
+  std::wstring text = LastMessageBoxForTesting().Text;
+  EXPECT_EQ(text.size(), 511u);
+  EXPECT_NE(text.find(L"ddddd"), std::wstring::npos);
+}
+
+TEST_F(SwitchesTest, WaitPausesTwoSeconds) {
+  ULONGLONG start = GetTickCount64();
+  Requests r = Parse(kProgram + L" /wait");
+  ULONGLONG elapsed = GetTickCount64() - start;
+  EXPECT_GE(elapsed, 1900u);
+  EXPECT_FALSE(r.Uninstall);
+  EXPECT_FALSE(r.Setup);
+}
+
+// --- Hostile command lines ---
+
+TEST_F(SwitchesTest, UnterminatedQuotesAndOddCharacters) {
+  Requests r = Parse(L"\"C:\\Vellox\\uninstall.exe /setup");  // one argument, never closed
+  EXPECT_FALSE(r.Setup);
+  EXPECT_TRUE(r.Uninstall);
+  r = Parse(kProgram + L" \"/setup");  // the quote toggles and is not copied
+  EXPECT_TRUE(r.Setup);
+  SetupFlags = SetupFlagsRecord{};
+  r = Parse(kProgram + L" \"\" \"\"\"\" \t\t /\u00df\u4e2d\u6587 \U0001F600 -\xD800");
+  EXPECT_FALSE(r.Uninstall);
+  EXPECT_FALSE(SetupFlags.Silent);
+  r = Parse(L"", L"");
+  EXPECT_TRUE(r.Uninstall);
+  bool setup = false;
+  bool uninstall = false;
+  ParseSwitches(SwitchPass::CommandLine, nullptr, setup, uninstall);
+  EXPECT_TRUE(uninstall);
+}
+
+TEST_F(SwitchesTest, VeryLongArgumentsAreCut) {
+  std::wstring huge = L" /init" + std::wstring(100000, L'7');
+  Parse(kProgram + huge);
+  EXPECT_EQ(std::wstring(SetupFlags.InitText), std::wstring(39, L'7'));
+  // A long plain word stays one plain word, whatever its tail holds.
+  SetupFlags = SetupFlagsRecord{};
+  Requests r = Parse(kProgram + L" x" + std::wstring(1030, L'x') + L"/setup");
+  EXPECT_FALSE(r.Setup);
+  EXPECT_TRUE(r.Uninstall);
+  // A long switch is still recognised by its beginning.
+  r = Parse(kProgram + L" /setup" + std::wstring(5000, L'y') + L" /noex");
+  EXPECT_TRUE(r.Setup);
+  EXPECT_TRUE(SetupFlags.NoExplorer);
+}
+
+TEST_F(SwitchesTest, TenThousandArguments) {
+  std::wstring line = kProgram;
+  for (int i = 0; i < 10000; ++i)
+    line += (i % 3 == 0) ? L" /s" : (i % 3 == 1 ? L" word" : L" -x");
+  Requests r = Parse(line);
+  EXPECT_TRUE(SetupFlags.Silent);
+  EXPECT_FALSE(r.Uninstall);
+  EXPECT_FALSE(r.Setup);
+  line = kProgram;
+  for (int i = 0; i < 10000; ++i)
+    line += L" /s";
+  r = Parse(line);
+  EXPECT_TRUE(r.Uninstall);
+}
+
+}  // namespace
