@@ -67,7 +67,8 @@ int RunProgram(HINSTANCE instance) {
   SetSafeDllSearchPath(true);
   LoadLanguageLibrary(instance);
   LoadLanguageFile(L"uninstall.lng");
-  (void)OleInitialize(nullptr);  // without COM only shortcuts and WMI checks fail, later
+  // Without COM only the shortcuts and the WMI check fail, later; start-up goes on.
+  HRESULT ole = OleInitialize(nullptr);
   // The settings dialog has a rich-edit control; without the library it simply lacks it.
   UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
   LoadAppIcon();
@@ -87,7 +88,8 @@ int RunProgram(HINSTANCE instance) {
     RunUninstallMode();
 
   richEdit.reset();
-  OleUninitialize();
+  if (SUCCEEDED(ole))
+    OleUninitialize();  // balanced with a successful OleInitialize only
   boldFont.reset();
   SetupFlags.BoldFont = nullptr;
   return SetupFlags.ExitCode;
