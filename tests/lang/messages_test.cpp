@@ -5,9 +5,12 @@
 #include <set>
 #include <string>
 
+#include "common/test_seams.h"
+#include "lang/language_file.h"
 #include "lang/language_library.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -113,6 +116,58 @@ TEST_F(MessagesTest, RingSlotHoldsUpTo1023Units) {
   std::wstring text = MessageText(IDS_SINGLETOPITEM);
   EXPECT_EQ(text, Own(IDS_SINGLETOPITEM));
   EXPECT_LT(text.size(), 1024u);
+}
+
+// --- Where a text comes from: language file, then library, then the program ---
+
+class MessageSourcesTest : public MessagesTest {
+ protected:
+  void SetUp() override {
+    MessagesTest::SetUp();
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(TestProgramFolder() + L"\\vlxlng.dll", bytes));
+    scratch_.WriteFile(L"vlxlng.dll", bytes);
+    SetProgramPathForTesting(scratch_.Join(L"uninstall.exe").c_str());
+    LoadLanguageLibrary(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(LanguageLibraryLoaded());
+  }
+  void TearDown() override {
+    ClearLanguageFile();
+    UnloadLanguageLibrary();
+    SetProgramPathForTesting(nullptr);
+  }
+  static void UseLanguageFile(const std::wstring& text) {
+    ParseLanguageFileText(text.c_str(), text.size());
+  }
+  ScratchFolder scratch_;
+};
+
+TEST_F(MessageSourcesTest, LanguageFileWinsOverLibraryAndProgram) {
+  UseLanguageFile(
+      L"notes\r\n***messages***\r\n:STRINGS\r\nIDS_UNINSTALLVLX Desinstalar Vellox\r\n"
+      L"IDS_BETA beta (lng)\r\n");
+  EXPECT_STREQ(MessageText(IDS_UNINSTALLVLX), L"Desinstalar Vellox");  // library has one too
+  EXPECT_STREQ(MessageText(IDS_BETA), L"beta (lng)");                  // only the program has one
+  EXPECT_STREQ(MessageText(IDS_64BIT), L"64 Bit");                     // not in the file: library
+}
+
+TEST_F(MessageSourcesTest, EmptyLanguageFileEntryGivesAnEmptyText) {
+  UseLanguageFile(L"***messages***\nIDS_UNINSTALLVLX \nIDS_BETA,\n");
+  EXPECT_STREQ(MessageText(IDS_UNINSTALLVLX), L"");
+  EXPECT_STREQ(MessageText(IDS_BETA), L"");
+  wchar_t dest[64] = L"previous";
+  LoadMessageText(IDS_BETA, dest, 64);
+  EXPECT_STREQ(dest, L"");
+}
+
+TEST_F(MessageSourcesTest, AfterUnloadingTheLibraryTheFileStillWins) {
+  UseLanguageFile(L"***messages***\nIDS_UNINSTALLCOMPLETED Vellox fue desinstalado.\n");
+  EXPECT_STREQ(MessageText(IDS_UNINSTALLVLX), L"Vellox deinstallieren");
+  UnloadLanguageLibrary();
+  // The library's text is gone: the program's own table answers.
+  EXPECT_EQ(std::wstring(MessageText(IDS_UNINSTALLVLX)), Own(IDS_UNINSTALLVLX));
+  EXPECT_EQ(std::wstring(MessageText(IDS_64BIT)), Own(IDS_64BIT));
+  EXPECT_STREQ(MessageText(IDS_UNINSTALLCOMPLETED), L"Vellox fue desinstalado.");
 }
 
 // --- Filling in a message's placeholder ---
