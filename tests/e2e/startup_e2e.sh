@@ -48,6 +48,13 @@ for args in /foo /silent / "-Setu" "/noe /s"; do
 done
 e2e_check "switches left the installation alone" installed_files_intact
 
+# The installer archive's "sfxcmd" only ever makes a run silent: /setup there starts nothing.
+sfxcmd="C:\\setup.exe /setup /warning" e2e_run 60 "$program_win" /foo
+e2e_check_eq "sfxcmd holding /setup exits 0" 0 "$E2E_RC"
+e2e_check "sfxcmd holding /setup shows no window" no_visible_window
+sfxcmd="/s $(head -c 6000 /dev/zero | tr '\0' 'y')" e2e_run 60 "$program_win" /foo
+e2e_check_eq "a 6,000-character sfxcmd exits 0" 0 "$E2E_RC"
+
 # A huge command line is taken in its stride.
 long_arg="/init$(head -c 20000 /dev/zero | tr '\0' 'x')"
 e2e_run 60 "$program_win" "$long_arg" /foo
