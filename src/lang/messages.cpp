@@ -51,13 +51,13 @@ void FormatMessageWithText(const wchar_t* format, const wchar_t* insert, wchar_t
       put(*p);
       continue;
     }
-    const wchar_t* spec = p + 1;
-    if (*spec == L'l')
-      ++spec;
-    if (*spec == L's' || *spec == L'S') {
+    const wchar_t* directive = p + 1;
+    if (*directive == L'l')
+      ++directive;
+    if (*directive == L's' || *directive == L'S') {
       for (const wchar_t* q = insert; q != nullptr && *q != 0; ++q)
         put(*q);
-      p = spec;
+      p = directive;
     } else if (p[1] == L'%') {
       put(L'%');
       ++p;
