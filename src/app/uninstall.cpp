@@ -20,6 +20,7 @@
 #include "lang/messages.h"
 #include "resources/resource.h"
 #include "settings/folders.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -139,6 +140,14 @@ void RunUninstall() {
   // 10. The list itself.
   listFile.reset();
   (void)DeleteFileW(kListName);
+
+  // A settings file that the list named is gone now. The store would write it back when the
+  // process ends and so leave the installation folder behind (the self-removal script can only
+  // remove an empty folder): forget it, so that it stays deleted. A settings file that the
+  // list did not name stays in use and is saved as usual.
+  wchar_t settingsPath[kPathCapacity];
+  if (SettingsFileInUse(settingsPath, kPathCapacity) && !FileExists(settingsPath))
+    FreeSettingsFile();
 
   // 11. The data folder of the archiver's browser control.
   wchar_t tempFolder[kPathCapacity];

@@ -134,8 +134,8 @@ void DumpTree(HKEY parent, const std::wstring& path, const std::wstring& shownNa
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD type = 0;
     DWORD size = 0;
-    LONG status = RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type,
-                                nullptr, &size);
+    LONG status =
+        RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
     if (status == ERROR_NO_MORE_ITEMS)
       break;
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
@@ -155,9 +155,8 @@ void DumpTree(HKEY parent, const std::wstring& path, const std::wstring& shownNa
   std::vector<std::wstring> children;
   for (DWORD index = 0;; ++index) {
     DWORD nameLength = static_cast<DWORD>(name.size());
-    const LONG status =
-        RegEnumKeyExW(key.get(), index, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                      nullptr);
+    const LONG status = RegEnumKeyExW(key.get(), index, name.data(), &nameLength, nullptr, nullptr,
+                                      nullptr, nullptr);
     if (status != ERROR_SUCCESS)
       break;
     children.emplace_back(name.data(), nameLength);
