@@ -62,6 +62,14 @@ only_in() {
 }
 
 # --- Registry before setup ---------------------------------------------------------------------
+# The machine already has owners for two archive types: another archiver owns ".7z" (Setup
+# takes it over and must give it back), and a disc image tool owns ".iso" (Setup leaves it).
+echo "== Before setup: .7z belongs to another archiver (OtherArc.7z), .iso to a disc tool"
+e2e_reg add "$SCN_CLASSES\\OtherArc.7z\\shell\\open\\command" /ve \
+  /d '"C:\Program Files\OtherArc\otherarc.exe" "%1"' /f
+e2e_reg add "$SCN_CLASSES\\.7z" /ve /d OtherArc.7z /f
+e2e_reg add "$SCN_CLASSES\\.iso" /ve /d DiscTool.Image /f
+
 # Full exports of both Software hives, taken with "wine reg export", compared at the end.
 export_software() {
   local out=$1 part pids=()
@@ -107,7 +115,10 @@ for ext in .vlx .zip .cab .arj .lz .tlz .lzh .lha .7z .tar .gz .tgz .uue .xxe .u
   .tbz .jar .iso .z .taz .xz .txz .zipx .zst .tzst .001; do
   now=$(grep -F "[HKEY_LOCAL_MACHINE\\Software\\Classes\\$ext] @=" "$E2E_DIR/reg-1" |
     sed 's/.*@="\(.*\)"$/\1/')
-  case $now in Vellox | Vellox.ZIP) ;; *) continue ;; esac
+  case $now in
+    Vellox | Vellox.ZIP) ;;
+    *) [ -n "$now" ] && printf '     %-7s    left to %s\n' "$ext" "$now"; continue ;;
+  esac
   exist=$(scn_value "$SCN_USER_KEY\\Setup\\$ext" Exist)
   type=$(scn_value "$SCN_USER_KEY\\Setup\\$ext" Type)
   if [ "$exist" = 0x0 ]; then former='(no key: nobody)'
@@ -179,6 +190,7 @@ echo "   Files and folders removed: $(only_in "$E2E_DIR/files-1" "$E2E_DIR/files
 only_in "$E2E_DIR/files-1" "$E2E_DIR/files-2" | grep -v -E '^Program Files/Vellox/.+' |
   sed 's/^/     C:\//'
 e2e_check_not "the installation folder is gone" test -e "$E2E_INSTALL"
+scn_check_value ".7z belongs to the other archiver again" "$SCN_CLASSES\\.7z" "" OtherArc.7z
 scn_check_same "no file is left behind on drive C:" "$E2E_DIR/files-0" "$E2E_DIR/files-2"
 
 echo "== Exporting both Software hives again and comparing with the export before setup"
