@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/file_list.h"
+#include "pending_renames.h"
 #include "common/win_handles.h"
 #include "support/scratch_folder.h"
 
@@ -40,41 +41,6 @@ class ListWalkTest : public ::testing::Test {
   std::wstring program_;
   UninstallList list_;
 };
-
-std::vector<std::wstring> PendingDeletions() {
-  std::vector<std::wstring> entries;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return entries;
-  }
-  UniqueHKey holder(key);
-  DWORD size = 0;
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) !=
-      ERROR_SUCCESS) {
-    return entries;
-  }
-  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, 0);
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
-    return entries;
-  }
-  for (const wchar_t* p = data.data(); p < data.data() + data.size() && *p != 0;) {
-    entries.emplace_back(p);
-    p += entries.back().size() + 1;
-    if (*p == 0 && p + 1 < data.data() + data.size())
-      ++p;  // the empty target of a deletion
-  }
-  return entries;
-}
-
-bool IsPendingDeletion(const std::wstring& path) {
-  for (const std::wstring& entry : PendingDeletions()) {
-    if (_wcsicmp(entry.c_str(), (L"\\??\\" + path).c_str()) == 0)
-      return true;
-  }
-  return false;
-}
 
 // Holds a file open without delete sharing, as another program holding a document does: it
 // can be neither deleted nor renamed.
