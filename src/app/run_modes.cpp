@@ -1,10 +1,11 @@
 #include <windows.h>
 
 #include "app/run_modes.h"
+#include "app/uninstall.h"
 
-// NOT YET CONNECTED. The settings dialog, the completion dialog and the uninstall procedure
-// are separate pieces of work that replace these bodies when they arrive; until then Setup
-// mode behaves like a cancelled settings dialog and Uninstall mode does nothing at all.
+// NOT YET CONNECTED: the settings dialog and the completion dialog are separate pieces of work
+// that replace these bodies when they arrive; until then Setup mode behaves like a cancelled
+// settings dialog. Uninstall mode runs the uninstall procedure.
 
 INT_PTR RunSetupDialog() {
   // To become: DialogBoxParamW(ResourceModule, L"SETUPDLG", nullptr, SetupDialogProc, 0).
@@ -16,5 +17,5 @@ void RunDoneDialog() {
 }
 
 void RunUninstallMode() {
-  // To become: RunUninstall().
+  RunUninstall();
 }
