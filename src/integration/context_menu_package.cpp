@@ -37,7 +37,9 @@ void RunContextMenuPackage(bool install) {
 
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = install ? 0 : SEE_MASK_NOCLOSEPROCESS;
+  // No error box from the shell: a failure is not reported, and an unattended uninstall must
+  // not stop on a dialog.
+  info.fMask = SEE_MASK_FLAG_NO_UI | (install ? 0 : SEE_MASK_NOCLOSEPROCESS);
   info.lpFile = installer;
   info.lpParameters = install ? L"-install" : L"-Uninstall";
   info.nShow = SW_SHOWNORMAL;
