@@ -1,0 +1,100 @@
+#include "lang/help.h"
+
+#include "app/startup_services.h"
+#include "common/path_util.h"
+#include "common/string_util.h"
+#include "common/test_seams.h"
+#include "common/text_encoding.h"
+#include "lang/messages.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+constexpr UINT kDisplayToc = 1;    // HH_DISPLAY_TOC
+constexpr size_t kPathCapacity = 2048;
+constexpr size_t kAddressCapacity = 2098;  // the path, "::/html/", a topic and ".htm"
+
+// Process-wide; the library is never freed (the viewer may still show a window at exit).
+HMODULE g_library;
+HelpViewerFunction g_viewer;
+HelpViewerFunction g_viewerForTesting;
+wchar_t g_helpFilePath[kPathCapacity];
+bool g_retried;
+
+// folderSource is the program's path (long or short form); its file name is replaced by the
+// help file's name, and a copy in the user's language folder is preferred.
+void SetHelpFilePath(const wchar_t* folderSource) {
+  CopyBounded(g_helpFilePath, folderSource);
+  ReplaceFileName(g_helpFilePath, L"vellox.chm", kPathCapacity);
+  ApplyLanguageFolder(g_helpFilePath, g_helpFilePath, kPathCapacity);
+}
+
+}  // namespace
+
+HWND ShowHelp(HWND /*caller*/, const wchar_t* topic) {
+  HWND owner = GetDesktopWindow();
+
+  // A failed load is tried again on the next request.
+  if (g_library == nullptr)
+    g_library = LoadSystemLibrary(L"hhctrl.ocx");
+
+  if (g_viewer == nullptr) {
+    if (g_library == nullptr)
+      return nullptr;
+    g_viewer = g_viewerForTesting != nullptr
+                   ? g_viewerForTesting
+                   : reinterpret_cast<HelpViewerFunction>(
+                         reinterpret_cast<void*>(GetProcAddress(g_library, "HtmlHelpW")));
+    wchar_t programPath[kPathCapacity] = L"";
+    (void)GetProgramPath(programPath, kPathCapacity);
+    SetHelpFilePath(programPath);
+    if (g_viewer == nullptr)
+      return nullptr;  // looked up again next time
+  }
+
+  HWND window;
+  if (topic != nullptr) {
+    wchar_t address[kAddressCapacity];
+    CopyBounded(address, g_helpFilePath);
+    AppendBounded(address, L"::/html/");
+    AppendBounded(address, topic);
+    AppendBounded(address, L".htm");
+    window = g_viewer(owner, address, kDisplayTopic, 0);
+  } else {
+    window = g_viewer(owner, g_helpFilePath, kDisplayToc, 0);
+  }
+  if (window != nullptr || g_retried)
+    return window;
+
+  // The viewer may not cope with a path that the ANSI code page cannot carry: try once more
+  // with the short form of the program's folder, unless the path would not change by that.
+  g_retried = true;
+  char ansi[kPathCapacity];
+  wchar_t roundTrip[kPathCapacity];
+  (void)WideToAnsi(g_helpFilePath, ansi, sizeof ansi);
+  (void)AnsiToWide(ansi, roundTrip, kPathCapacity);
+  if (wcscmp(roundTrip, g_helpFilePath) == 0)
+    return nullptr;
+
+  wchar_t programPath[kPathCapacity] = L"";
+  (void)GetProgramPath(programPath, kPathCapacity);
+  wchar_t shortPath[kPathCapacity] = L"";
+  DWORD length = GetShortPathNameW(programPath, shortPath, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity)
+    shortPath[0] = 0;  // failed or did not fit
+  SetHelpFilePath(shortPath[0] != 0 ? shortPath : programPath);
+  return ShowHelp(nullptr, topic);
+}
+
+void SetHelpViewerForTesting(HelpViewerFunction viewer) {
+  g_viewerForTesting = viewer;
+  g_viewer = nullptr;
+}
+
+void ResetHelpForTesting() {
+  g_viewer = nullptr;
+  g_helpFilePath[0] = 0;
+  g_retried = false;
+}
