@@ -2,18 +2,18 @@
 
 #include "app/run_modes.h"
 #include "app/uninstall.h"
+#include "dialogs/done_dialog.h"
+#include "dialogs/setup_dialog.h"
 
-// NOT YET CONNECTED: the settings dialog and the completion dialog are separate pieces of work
-// that replace these bodies when they arrive; until then Setup mode behaves like a cancelled
-// settings dialog. Uninstall mode runs the uninstall procedure.
-
+// Non-zero only when the choices were saved and applied. A settings dialog that cannot be
+// created at all (no desktop, no template) is not an OK: a silent run then confirms its choices
+// without a window, an interactive one ends with exit code 1 and nothing applied.
 INT_PTR RunSetupDialog() {
-  // To become: DialogBoxParamW(ResourceModule, L"SETUPDLG", nullptr, SetupDialogProc, 0).
-  return 0;
+  return ShowSetupDialog() ? 1 : 0;
 }
 
 void RunDoneDialog() {
-  // To become: DialogBoxParamW(ResourceModule, L"DONEDLG", nullptr, DoneDialogProc, 0).
+  ShowDoneDialog();
 }
 
 void RunUninstallMode() {
