@@ -32,30 +32,6 @@ constexpr const wchar_t* kHelpIndexNames[] = {L"vellox.gid", L"vellox.fts"};
 constexpr wchar_t kBrowserDataFolder[] = L"Vellox.exe.WebView2";
 constexpr wchar_t kRemovableFolderName[] = L"Vellox";
 
-// The text of a message with one string placeholder filled in. Only the first "%s" takes the
-// argument and "%%" gives '%'; anything else is copied as it stands, so a translated text with
-// unexpected placeholders can never read arguments that are not there.
-void FormatWithOneString(const wchar_t* format, const wchar_t* argument, wchar_t* dest,
-                         size_t capacity) {
-  if (capacity == 0)
-    return;
-  dest[0] = 0;
-  bool used = false;
-  wchar_t one[2] = {};
-  for (const wchar_t* p = format; *p != 0; ++p) {
-    if (p[0] == L'%' && p[1] == L's' && !used) {
-      AppendBounded(dest, argument, capacity);
-      used = true;
-      ++p;
-      continue;
-    }
-    if (p[0] == L'%' && p[1] == L'%')
-      ++p;
-    one[0] = *p;
-    AppendBounded(dest, one, capacity);
-  }
-}
-
 // The installation folder is the program's folder; a drive root keeps its backslash. False when
 // the path has no backslash.
 bool InstallationFolderOf(const wchar_t* programPath, wchar_t* folder, size_t capacity) {
@@ -102,7 +78,7 @@ void RunUninstall() {
   UniqueStdioFile listFile(OpenStream(kListName, L"rb"));
   if (!listFile) {
     wchar_t text[200];
-    FormatWithOneString(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
+    FormatMessageWithText(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
     (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
                          MB_ICONERROR | MB_SETFOREGROUND);
     return;
