@@ -128,7 +128,13 @@ void ReadShellNewEntry(const wchar_t* extension, wchar_t* dest, size_t capacity)
 void InstallNewTemplate(const wchar_t* extension, bool ownFormat) {
   wchar_t key[kKeyCapacity];
   ShellNewKeyOf(extension, key);
-  DeleteSettingsKey(HKEY_CLASSES_ROOT, key);
+  // Only the two values that the backup can give back are taken away. Anything else that
+  // another program keeps in its "New" entry (Data, Command, ItemName, IconPath, subkeys) stays
+  // where it is, since no backup could restore it; a key left with nothing is deleted.
+  DeleteSettingValue(HKEY_CLASSES_ROOT, key, L"FileName");
+  DeleteSettingValue(HKEY_CLASSES_ROOT, key, L"NullFile");
+  if (IsEmptyKey(HKEY_CLASSES_ROOT, key))
+    DeleteSettingsKey(HKEY_CLASSES_ROOT, key);
 
   wchar_t path[kPathCapacity];
   if (GetProgramPath(path, kPathCapacity) == 0)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/test_seams.h"
+#include "common/win_handles.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
 
@@ -104,7 +105,8 @@ TEST_F(NewTemplatesTest, InstallWritesTheTemplateAndReplacesTheEntry) {
   EXPECT_EQ(scratch_.Join(L"zipnew.dat"),
             RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName"));
   EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile"));
-  EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"ItemName"));
+  // Values that no backup could give back belong to the other program and stay.
+  EXPECT_EQ(L"x", RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"ItemName"));
   EXPECT_EQ("<missing>", FileBytes(L"vlxnew.dat"));
 
   InstallNewTemplate(L".vlx", true);
@@ -185,6 +187,51 @@ TEST_F(NewTemplatesTest, RestoreWithoutAFormerEntryLeavesNoEmptyKey) {
   RestoreNewTemplate(L".vlx", false);
   EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, L".vlx\\ShellNew", L"FileName"));
   EXPECT_EQ(L"x.ico", RegReadString(HKEY_CLASSES_ROOT, L".vlx\\ShellNew", L"IconPath"));
+}
+
+// The lines of a registry snapshot that describe HKEY_CLASSES_ROOT\.zip and below.
+std::wstring ZipClassLines(const std::wstring& snapshot) {
+  const std::wstring prefix = L"HKLM\\Software\\Classes\\.zip\\";
+  std::wstring lines;
+  size_t start = 0;
+  while (start < snapshot.size()) {
+    size_t end = snapshot.find(L'\n', start);
+    if (end == std::wstring::npos)
+      end = snapshot.size();
+    const std::wstring line = snapshot.substr(start, end - start);
+    if (line.compare(0, prefix.size(), prefix) == 0)
+      lines += line + L"\n";
+    start = end + 1;
+  }
+  return lines;
+}
+
+TEST_F(NewTemplatesTest, AnotherProgramsNewEntryComesBackWhole) {
+  // Another program's entry with values besides FileName/NullFile: a binary Data value and a
+  // Command. Take it over with the backup the association code makes, then give it back.
+  const wchar_t* shellNew = L".zip\\ShellNew";
+  RegWriteString(HKEY_CLASSES_ROOT, shellNew, L"NullFile", L"");
+  RegWriteString(HKEY_CLASSES_ROOT, shellNew, L"Command", L"other.exe /new \"%1\"");
+  {
+    UniqueHKey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_CLASSES_ROOT, shellNew, 0, KEY_SET_VALUE, key.put()));
+    const BYTE data[3] = {0x50, 0x4B, 0x00};
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), L"Data", 0, REG_BINARY, data, 3));
+  }
+  const std::wstring before = ZipClassLines(sandbox_.Snapshot());
+  wchar_t entry[2048];
+  ReadShellNewEntry(L".zip", entry, 2048);
+  SetBackup(L".zip", entry);
+
+  InstallNewTemplate(L".zip", false);
+  EXPECT_EQ(scratch_.Join(L"zipnew.dat"), RegReadString(HKEY_CLASSES_ROOT, shellNew, L"FileName"));
+  EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, shellNew, L"NullFile"));
+  EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, shellNew, L"Data"));
+
+  InstallNewTemplate(L".zip", false);  // a second apply changes nothing of theirs
+  RestoreNewTemplate(L".zip", false);
+  EXPECT_EQ(before, ZipClassLines(sandbox_.Snapshot()));
 }
 
 TEST_F(NewTemplatesTest, RestoreOfAPreviouslyAbsentExtensionDeletesTheKey) {
