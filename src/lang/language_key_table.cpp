@@ -71,6 +71,8 @@ const LanguageKeyRow LanguageKeyTable[] = {
     {IDC_SETCONTEXTMENU, "$SETUPDLG:IDC_SETCONTEXTMENU"},
     {IDOK, "$SETUPDLG:IDOK"},
     {IDHELP, "$SETUPDLG:IDHELP"},
+    // The Cancel button of the settings dialog, translated like the one of the items dialog.
+    {IDCANCEL, "$SETUPDLG:IDCANCEL"},
 
     // Completion dialog.
     {0, "$DONEDLG:SIZE"},
