@@ -3,7 +3,7 @@
 # Usage: scripts/ensure-tools.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick liblnk-utils
+packages=(cmake make g++-mingw-w64-x86-64 wine64 fonts-wine xvfb xdotool imagemagick liblnk-utils
   googletest unzip zip "$@")
 missing=()
 for p in "${packages[@]}"; do
@@ -13,5 +13,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # With recommends: Wine's own fonts (fonts-wine) and the libraries its dialogs are tested with.
+  apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
