@@ -3,7 +3,8 @@
 # an apply registers the suite in the Windows list of installed programs and writes shortcuts
 # that an independent reader (lnkinfo) understands; a shortcut's hot key survives a second
 # apply; and the removal leaves the prefix's registry keys, shortcuts and program groups as
-# they were before the apply.
+# they were before the apply, both through the driver and through Wine's own uninstaller
+# running the entry's command (Uninstall mode of the installed program).
 #
 # The apply and the removal run through the test-only integration driver (tests/drivers),
 # which runs the product's integration code as if it were the installed program.
@@ -17,6 +18,9 @@ for name in vlxext.dll vlxext32.dll Vellox.chm WhatsNew.txt; do
   printf 'stand-in\r\n' >"$E2E_INSTALL/$name"
   printf '%s\r\n' "$name" >>"$E2E_INSTALL/Uninstall.lst"
 done
+# The "New" templates that an apply writes into the program folder are the installation's own
+# files, and its list names them as the installer's list does.
+printf 'vlxnew.dat\r\nzipnew.dat\r\n' >>"$E2E_INSTALL/Uninstall.lst"
 [ -f "$E2E_INSTALL/Vellox.exe" ] || cp "$E2E_PROGRAMS/read_shell_link.exe" "$E2E_INSTALL/Vellox.exe"
 PROGRAM_WIN="$E2E_INSTALL_WIN\\uninstall.exe"
 DRIVER="$E2E_PROGRAMS/integration_driver.exe"
@@ -132,6 +136,31 @@ if diff -u "$E2E_DIR/before.txt" "$E2E_DIR/after.txt" >"$E2E_DIR/diff.txt"; then
 else
   e2e_fail "registry keys, shortcuts and program groups are as before the apply"
   head -n 60 "$E2E_DIR/diff.txt"
+fi
+
+# --- Removal through the Windows list of installed programs ------------------------------
+# Apply again, then let Wine's own uninstaller run the entry's command (the program without
+# arguments: Uninstall mode). "sfxcmd" holding /s makes that run silent, so no question waits
+# for an answer; the removal of files and of the program itself follows the file list.
+e2e_run 120 "$DRIVER" "$PROGRAM_WIN" apply
+e2e_check_eq "apply before the list removal succeeds" 0 "$E2E_RC"
+sfxcmd=/s e2e_run 180 uninstaller --remove 'Vellox archiver'
+e2e_check_eq "wine uninstaller --remove ends" 0 "$E2E_RC"
+e2e_check_not "the entry has left the list after Uninstall mode" \
+  e2e_reg_exists 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver'
+# The self-removal script deletes the program and its folder after the program has exited.
+for _ in $(seq 1 60); do
+  [ -e "$E2E_INSTALL" ] || break
+  sleep 0.5
+done
+e2e_check_not "Uninstall mode removed the installation folder" test -e "$E2E_INSTALL"
+if [ -e "$E2E_INSTALL" ]; then ls -la "$E2E_INSTALL" >&2; fi
+snapshot "$E2E_DIR/after-uninstall.txt"
+if diff -u "$E2E_DIR/before.txt" "$E2E_DIR/after-uninstall.txt" >"$E2E_DIR/diff2.txt"; then
+  e2e_pass "after Uninstall mode, registry keys, shortcuts and groups are as before the apply"
+else
+  e2e_fail "after Uninstall mode, registry keys, shortcuts and groups are as before the apply"
+  head -n 60 "$E2E_DIR/diff2.txt"
 fi
 
 e2e_finish
