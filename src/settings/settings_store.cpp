@@ -189,6 +189,21 @@ bool ReadUserString(const wchar_t* path, const wchar_t* name, wchar_t* dest, con
   return ReadSettingString(HKEY_CURRENT_USER, path, name, dest, def, capacity);
 }
 
+namespace {
+
+// Creates the key (with the view flag) and sets one value; the system's code of whichever
+// step failed, or 0.
+LONG SetRegistryValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type,
+                      const void* data, DWORD bytes) {
+  LONG error = ERROR_SUCCESS;
+  UniqueHKey key(CreateSettingsKey(root, path, &error));
+  if (!key)
+    return error;
+  return RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+}
+
+}  // namespace
+
 LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* text) {
   if (text == nullptr)
     text = L"";
@@ -204,15 +219,10 @@ LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name, con
     case Route::Registry:
       break;
   }
-  LONG error = ERROR_SUCCESS;
-  UniqueHKey key(CreateSettingsKey(root, path, &error));
-  if (!key)
-    return error;
   size_t bytes = (WideLength(text) + 1) * sizeof(wchar_t);
   if (bytes > 0xFFFFFFF0u)
     return ERROR_INVALID_PARAMETER;
-  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(bytes));
+  return SetRegistryValue(root, path, name, REG_SZ, text, static_cast<DWORD>(bytes));
 }
 
 LONG WriteUserString(const wchar_t* path, const wchar_t* name, const wchar_t* text) {
@@ -233,12 +243,7 @@ LONG WriteSettingInt(HKEY root, const wchar_t* path, const wchar_t* name, uint32
     case Route::Registry:
       break;
   }
-  LONG error = ERROR_SUCCESS;
-  UniqueHKey key(CreateSettingsKey(root, path, &error));
-  if (!key)
-    return error;
-  return RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                        sizeof(value));
+  return SetRegistryValue(root, path, name, REG_DWORD, &value, sizeof(value));
 }
 
 LONG WriteUserInt(const wchar_t* path, const wchar_t* name, uint32_t value) {
