@@ -22,10 +22,6 @@ class ErrorHandlerTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(ErrorHandlerTest, OneProcessWideInstance) {
-  EXPECT_EQ(&Errors(), &Errors());
-}
-
 TEST_F(ErrorHandlerTest, MemoryErrorRecordsTwiceAndThrows) {
   uint32_t thrown = 0;
   try {

@@ -38,30 +38,31 @@ static_assert(sizeof(Record24) == 24, "24-byte record");
 
 }  // namespace
 
+// Worked by hand from the rule "the larger of the new count and capacity + capacity/4 + 32".
 TEST_F(GrowArrayTest, GrowthRule) {
   GrowArray<uint8_t> bytes;
   EXPECT_EQ(bytes.Capacity(), 0u);
-  bytes.Add(1);
+  bytes.Add(1);  // count 1: max(1, 0 + 0 + 32)
   EXPECT_EQ(bytes.Capacity(), 32u);
-  bytes.Add(31);
+  bytes.Add(31);  // count 32: fits
   EXPECT_EQ(bytes.Capacity(), 32u);
-  bytes.Add(1);  // the 33rd element
+  bytes.Add(1);  // count 33: max(33, 32 + 8 + 32)
   EXPECT_EQ(bytes.Capacity(), 72u);
-  bytes.Add(72 - 33 + 1);
+  bytes.Add(40);  // count 73: max(73, 72 + 18 + 32)
   EXPECT_EQ(bytes.Capacity(), 122u);
-  bytes.Add(122 - 73 + 1);
-  EXPECT_EQ(bytes.Capacity(), 122u + 30u + 32u);
+  bytes.Add(50);  // count 123: max(123, 122 + 30 + 32), the quarter of 122 rounded down
+  EXPECT_EQ(bytes.Capacity(), 184u);
   EXPECT_EQ(bytes.Count(), 123u);
 }
 
 TEST_F(GrowArrayTest, LargeAddGetsExactlyCount) {
   GrowArray<wchar_t> units;
-  units.Add(1000);
+  units.Add(1000);  // max(1000, 0 + 0 + 32)
   EXPECT_EQ(units.Capacity(), 1000u);
-  units.Add(5000);
+  units.Add(5000);  // count 6000: max(6000, 1000 + 250 + 32)
   EXPECT_EQ(units.Capacity(), 6000u);
-  units.Add(1);
-  EXPECT_EQ(units.Capacity(), 6000u + 1500u + 32u);
+  units.Add(1);  // count 6001: max(6001, 6000 + 1500 + 32)
+  EXPECT_EQ(units.Capacity(), 7532u);
 }
 
 TEST_F(GrowArrayTest, PushKeepsElementsAcrossGrowth) {

@@ -97,7 +97,31 @@ Measure MeasureDialog(HWND dialog) {
 struct DialogRun {
   const wchar_t* Name;
   Measure Before;
+  bool Pinned = false;  // PinGeometry before localisation
 };
+
+// The geometry the worked examples start from, in pixels, whatever the font and the frame
+// metrics: a borderless dialog whose window rectangle is (100,80)-(500,380), so that its
+// client area is 400 by 300 and its frame counts 1 unit each way (sizes count one more than
+// the difference of the edges), and two children at client (10,20) 50x14 and (7,2) 33x9.
+void PinGeometry(HWND dialog) {
+  (void)SetWindowPos(dialog, nullptr, 100, 80, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT children[] = {{10, 20, 50, 14}, {7, 2, 33, 9}};  // x, y, width, height
+  HWND child = GetWindow(dialog, GW_CHILD);
+  for (const RECT& c : children) {
+    (void)SetWindowPos(child, nullptr, c.left, c.top, c.right, c.bottom,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+}
+
+// A borderless dialog with two children, for PinGeometry.
+TemplateBuilder PinnedDialog(DWORD style) {
+  TemplateBuilder t(style | WS_POPUP, 200, 150, L"Pinned");
+  t.Item(0x82, 5129, 0, 0, 10, 10, L"Label");
+  t.Item(0x80, IDOK, 0, 0, 10, 10, L"OK");
+  return t;
+}
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
   // As the common dialog pre-handler does.
@@ -105,6 +129,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     ApplyRtlLayout(dialog);
   if (message == WM_INITDIALOG) {
     auto* run = reinterpret_cast<DialogRun*>(lParam);
+    if (run->Pinned)
+      PinGeometry(dialog);
     run->Before = MeasureDialog(dialog);
     LocalizeDialog(dialog, run->Name);
     return TRUE;
@@ -143,42 +169,8 @@ class DialogLocalizeTest : public testing::Test {
   HWND dialog_ = nullptr;
 };
 
-int64_t W(const RECT& r) {
-  return int64_t{r.right} - r.left + 1;
-}
 int64_t H(const RECT& r) {
   return int64_t{r.bottom} - r.top + 1;
-}
-
-// What the scaling must produce, computed from the template's measures.
-struct Expected {
-  RECT Window;
-  std::vector<RECT> Children;  // screen rectangles
-};
-
-Expected Scale(const Measure& before, int64_t sx, int64_t sy, bool centred, bool mirrored) {
-  const RECT& w = before.Window;
-  const int64_t cw = before.Client.right, ch = before.Client.bottom;
-  const int64_t fw = W(w) - cw, fh = H(w) - ch;
-  const int64_t nw = cw * sx / 100 + fw, nh = ch * sy / 100 + fh;
-  int64_t left = w.left, top = w.top;
-  if (centred) {
-    left = std::max<int64_t>(0, w.left + (W(w) - nw) / 2);
-    top = std::max<int64_t>(0, w.top + (H(w) - nh) / 2);
-  }
-  Expected e;
-  e.Window = {LONG(left), LONG(top), LONG(left + nw), LONG(top + nh)};
-  const int64_t dy = fh - GetSystemMetrics(SM_CYDLGFRAME);
-  // Children move with the dialog, so their offsets from its frame are those of the template.
-  for (size_t i = 0; i < before.Children.size(); ++i) {
-    const RECT& r = before.Children[i];
-    const int64_t x = (mirrored ? w.right - fw / 2 - r.right : r.left - fw / 2 - w.left) * sx / 100;
-    const int64_t y = (r.top - dy - w.top) * sy / 100;
-    const int64_t cx = W(r) * sx / 100;
-    const int64_t cy = H(r) * sy / 100;
-    e.Children.push_back({LONG(x), LONG(y), LONG(x + cx), LONG(y + cy)});  // client coordinates
-  }
-  return e;
 }
 
 // The child rectangles of a measure in the dialog's client coordinates (for a mirrored dialog
@@ -215,29 +207,45 @@ TemplateBuilder SmallDialog(DWORD style) {
   return t;
 }
 
-TEST_F(DialogLocalizeTest, ScalingFollowsTheFormulas) {
+// The pinned dialog scaled, worked by hand. Window: width 400 * sx / 100 + 1 (frame), height
+// 300 * sy / 100 + 1; a centred dialog moves left by (new width - 401) / 2 and up by
+// (new height - 301) / 2 (rounded toward zero), any other keeps (100,80). Children, in client
+// coordinates: x = 10 * sx / 100, y = (top + 2 - 80) * sy / 100 (the frame less the 3-pixel
+// dialog frame is -2), width = (50 + 1) * sx / 100, height = (14 + 1) * sy / 100, and likewise
+// for the second child. Divisions round down.
+TEST_F(DialogLocalizeTest, ScalingWorkedExamples) {
+  ASSERT_EQ(GetSystemMetrics(SM_CYDLGFRAME), 3) << "the examples assume a 3-pixel dialog frame";
   struct Case {
     const wchar_t* Size;
-    int64_t Sx, Sy;
     DWORD Style;
+    RECT Window;
+    RECT Children[2];
   };
   const Case cases[] = {
-      {L"120*100", 120, 100, 0}, {L"120*100", 120, 100, DS_CENTER},
-      {L"118*100", 118, 100, 0}, {L"75*150", 75, 150, DS_CENTER},
-      {L"100*101", 100, 101, 0}, {L"130*110 extra", 130, 110, DS_CENTER},
+      // 120*150: width 400*1.2+1 = 481, height 300*1.5+1 = 451. First child x 10*1.2 = 12,
+      // y 22*1.5 = 33, width 51*1.2 = 61.2, height 15*1.5 = 22.5; second child x 7*1.2 = 8.4,
+      // y (82+2-80)*1.5 = 6, width 34*1.2 = 40.8, height 10*1.5 = 15.
+      {L"120*150", 0, {100, 80, 581, 531}, {{12, 33, 73, 55}, {8, 6, 48, 21}}},
+      // Centred, text after the factors ignored: left 100 + (401-481)/2 = 60,
+      // top 80 + (301-451)/2 = 5.
+      {L"120*150 extra", DS_CENTER, {60, 5, 541, 456}, {{12, 33, 73, 55}, {8, 6, 48, 21}}},
+      // 75*101 centred: width 300+1 = 301, height 303+1 = 304, left 100 + 100/2 = 150,
+      // top 80 + (-3)/2 = 79. First child x 7.5, y 22.22, width 38.25, height 15.15; second
+      // x 5.25, y 4.04, width 25.5, height 10.1.
+      {L"75*101", DS_CENTER, {150, 79, 451, 383}, {{7, 22, 45, 37}, {5, 4, 30, 14}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Size << (c.Style ? " centred" : ""));
     Load(L":DIALOG SETUPDLG\r\nSIZE " + std::wstring(c.Size) + L"\r\n");
-    DialogRun run = {L"SETUPDLG", {}};
-    const Measure after = Create(SmallDialog(c.Style), run);
+    DialogRun run = {L"SETUPDLG", {}, true};
+    const Measure after = Create(PinnedDialog(c.Style), run);
     ASSERT_NE(dialog_, nullptr);
-    const Expected e = Scale(run.Before, c.Sx, c.Sy, c.Style & DS_CENTER, false);
-    ExpectRect(after.Window, e.Window, "window", 0);
+    ExpectRect(run.Before.Window, {100, 80, 500, 380}, "pinned window", 0);
+    ExpectRect(after.Window, c.Window, "window", 0);
     const std::vector<RECT> children = ClientRects(dialog_, after, false);
-    ASSERT_EQ(children.size(), e.Children.size());
+    ASSERT_EQ(children.size(), 2u);
     for (size_t i = 0; i < children.size(); ++i)
-      ExpectRect(children[i], e.Children[i], "child", i);
+      ExpectRect(children[i], c.Children[i], "child", i);
   }
 }
 
@@ -257,16 +265,13 @@ TEST_F(DialogLocalizeTest, MalformedOrNeutralSizeChangesNothing) {
 }
 
 TEST_F(DialogLocalizeTest, CentredDialogIsNeverMovedOffTheScreen) {
+  // Width 400*3+1 = 1201, height 300*3+1 = 901; left 100 + (401-1201)/2 = -300 and
+  // top 80 + (301-901)/2 = -220 are both held at 0.
   Load(L":DIALOG SETUPDLG\r\nSIZE 300*300\r\n");
-  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER, 400, 300, L"Big");
-  t.Item(0x80, IDOK, 300, 270, 50, 14, L"OK");
-  DialogRun run = {L"SETUPDLG", {}};
-  const Measure after = Create(t, run);
+  DialogRun run = {L"SETUPDLG", {}, true};
+  const Measure after = Create(PinnedDialog(DS_CENTER), run);
   ASSERT_NE(dialog_, nullptr);
-  EXPECT_EQ(after.Window.left, 0);
-  EXPECT_EQ(after.Window.top, 0);
-  EXPECT_EQ(after.Window.right - after.Window.left,
-            run.Before.Client.right * 3 + W(run.Before.Window) - run.Before.Client.right);
+  ExpectRect(after.Window, {0, 0, 1201, 901}, "window", 0);
 }
 
 TEST_F(DialogLocalizeTest, ComboBoxesCountTheirDropDownList) {
@@ -385,12 +390,20 @@ TEST_F(DialogLocalizeTest, RightToLeftScalingKeepsControlsOnTheirSide) {
   Create(SmallDialog(DS_CENTER), rtlRun);
   ASSERT_NE(dialog_, nullptr);
   const std::vector<RECT> rtl = ClientRects(dialog_, MeasureDialog(dialog_), true);
-  const Expected e = Scale(rtlRun.Before, 125, 110, true, true);
   ASSERT_EQ(rtl.size(), ltr.size());
-  for (size_t i = 0; i < rtl.size(); ++i) {
+  for (size_t i = 0; i < rtl.size(); ++i)
     ExpectRect(rtl[i], ltr[i], "mirrored child", i);
-    ExpectRect(rtl[i], e.Children[i], "formula", i);
-  }
+
+  // The pinned dialog mirrored gives the children of the left-to-right worked example
+  // (120*150), counted from the right edge.
+  Load(L":DIRECTION RTL\r\n:DIALOG SETUPDLG\r\nSIZE 120*150\r\n");
+  DialogRun pinned = {L"SETUPDLG", {}, true};
+  Create(PinnedDialog(0), pinned);
+  ASSERT_NE(dialog_, nullptr);
+  const std::vector<RECT> mirrored = ClientRects(dialog_, MeasureDialog(dialog_), true);
+  ASSERT_EQ(mirrored.size(), 2u);
+  ExpectRect(mirrored[0], {12, 33, 73, 55}, "worked example", 0);
+  ExpectRect(mirrored[1], {8, 6, 48, 21}, "worked example", 1);
 }
 
 TEST_F(DialogLocalizeTest, ApplyRtlLayoutOnlyWhenRightToLeft) {

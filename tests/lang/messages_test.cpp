@@ -111,13 +111,6 @@ TEST_F(MessagesTest, RingHandsOutEightSlotsInTurn) {
   EXPECT_STREQ(first, Own(IDS_64BIT).c_str());
 }
 
-TEST_F(MessagesTest, RingSlotHoldsUpTo1023Units) {
-  // The longest message still fits; none is cut at the ring's capacity.
-  std::wstring text = MessageText(IDS_SINGLETOPITEM);
-  EXPECT_EQ(text, Own(IDS_SINGLETOPITEM));
-  EXPECT_LT(text.size(), 1024u);
-}
-
 // --- Where a text comes from: language file, then library, then the program ---
 
 class MessageSourcesTest : public MessagesTest {
@@ -168,6 +161,15 @@ TEST_F(MessageSourcesTest, AfterUnloadingTheLibraryTheFileStillWins) {
   EXPECT_EQ(std::wstring(MessageText(IDS_UNINSTALLVLX)), Own(IDS_UNINSTALLVLX));
   EXPECT_EQ(std::wstring(MessageText(IDS_64BIT)), Own(IDS_64BIT));
   EXPECT_STREQ(MessageText(IDS_UNINSTALLCOMPLETED), L"Vellox fue desinstalado.");
+}
+
+TEST_F(MessageSourcesTest, RingSlotHoldsUpTo1023Units) {
+  // A translation of 1023 units comes whole; one of 1500 is cut to its first 1023.
+  const std::wstring fits = std::wstring(1000, L'a') + std::wstring(23, L'b');
+  const std::wstring overlong = std::wstring(1023, L'c') + std::wstring(477, L'd');
+  UseLanguageFile(L"***messages***\nIDS_BETA " + fits + L"\nIDS_64BIT " + overlong + L"\n");
+  EXPECT_EQ(std::wstring(MessageText(IDS_BETA)), fits);
+  EXPECT_EQ(std::wstring(MessageText(IDS_64BIT)), std::wstring(1023, L'c'));
 }
 
 // --- Filling in a message's placeholder ---
