@@ -42,6 +42,9 @@ class File {
   bool Write(const void* data, uint32_t count);
 
   const wchar_t* Name() const { return name_; }
+  // True after a read error until the next successful Open: what was read is not the whole
+  // file, although Read reports the end as it would at the true end.
+  bool ReadStopped() const { return readStopped_; }
 
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;

@@ -221,9 +221,10 @@ void SettingsFile::Free() {
     e = next;
   }
   First = Last = nullptr;
+  if (Loaded)
+    Closed = true;
   Loaded = false;
   Partial = false;
-  SearchDone = false;
 }
 
 void SettingsFile::Load() {
@@ -235,18 +236,30 @@ void SettingsFile::Load() {
     Path[0] = 0;
     return;  // registry mode for the rest of the process
   }
+  File file;
+  LoadFrom(Path, file);
+}
+
+void SettingsFile::LoadFrom(const wchar_t* path, File& file) {
+  SearchDone = true;
+  if (path != Path)
+    CopyBounded(Path, path);
+  if (!file.Open(Path, 0)) {
+    Path[0] = 0;
+    return;  // registry mode
+  }
   TextLines lines;
   try {
-    if (!ReadTextFileLines(Path, lines)) {
-      Path[0] = 0;
-      return;
-    }
+    bool whole = ReadTextLines(file, lines);
+    (void)file.Close();  // a read-only handle; a failed close is reported by the file object
     ParseLines(*this, lines);
     Loaded = true;
-    ReadSwitches(*this, true);
+    // A read error part way (a flaky stick or network share) leaves a picture without the
+    // rest of the file: serve it, but never write it back over the whole file.
+    Partial = !whole;
+    ReadSwitches(*this, whole);
   } catch (...) {
-    // Out of memory while reading or parsing: keep serving what was read, but never write
-    // this incomplete picture back over the file.
+    // Out of memory while reading or parsing: the same partial picture.
     Errors().ReportMemoryError();
     Loaded = true;
     Partial = true;
@@ -266,7 +279,9 @@ void LoadSettingsFile() {
 bool IniTakesRequest(HKEY root, const wchar_t* path) {
   SettingsFile& store = TheSettingsFile();
   store.Load();
-  if (!store.Loaded)
+  // A closed store keeps the file's requests: they must not reach the registry, which a
+  // portable installation never used for its own settings.
+  if (!store.Loaded && !store.Closed)
     return false;
   if (root != HKEY_CURRENT_USER && root != HKEY_LOCAL_MACHINE && root != nullptr)
     return false;
@@ -407,6 +422,8 @@ void ResetSettingsFileForTesting() {
   SettingsFile& store = TheSettingsFile();
   store.Free();
   store.Path[0] = 0;
+  store.SearchDone = false;
+  store.Closed = false;
   store.AppData = store.Integration = store.SaveSettings = true;
   g_failEntriesAfter = -1;
 }

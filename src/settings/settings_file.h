@@ -30,7 +30,7 @@ enum class IniRoute {
   NameTooLong,  // the file's business, but the entry name does not fit: nothing is done
 };
 
-// Finds and loads the file, once per process (until FreeSettingsFile).
+// Finds and loads the file, once per process.
 void LoadSettingsFile();
 // Loads, then: a file is in use, the root is HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or null,
 // and the path does not begin with '\'.
@@ -64,15 +64,20 @@ bool IniAppDataSwitch();
 // True while a file is in use; path (if given) receives its full path.
 bool SettingsFileInUse(wchar_t* path = nullptr, size_t capacity = 0);
 // Writes the file back, sorted by name, as UTF-16LE with its mark. False when nothing was
-// written: no file in use, SaveSettings off, a file that was loaded only in part (out of
-// memory while reading it), or a failed write. The new content is written beside the file and
-// then replaces it in one step, so a failed save leaves the previous file intact.
+// written: no file in use, SaveSettings off, a file that was loaded only in part (a read error
+// or out of memory while reading it), or a save that could not complete. The new content is
+// written beside the file and then replaces it in one step, so a failed save leaves the
+// previous file intact. A file that is a link is written through it: the link stays, and its
+// target is replaced. The replaced file keeps its attributes and access rights.
 bool WriteSettingsFile();
-// Frees every entry and forgets the file, so the next request searches again. The switches
-// keep their values.
+// Frees every entry. After a file was in use, nothing searches for, loads or writes a settings
+// file for the rest of the process: requests for the suite's own keys are served from memory
+// only (reads give their defaults unless written since) and never reach the registry, which a
+// portable installation does not use for them. Without a file in use the registry goes on
+// serving. The switches keep their values.
 void FreeSettingsFile();
-
-// Tests only: forgets the file without saving it and puts the switches back on.
+// Tests only: forgets the file without saving it, so the next request searches again, and
+// puts the switches back on.
 void ResetSettingsFileForTesting();
 // Tests only: after n more entries have been made, the next one fails as if memory ran out
 // (n < 0: never).

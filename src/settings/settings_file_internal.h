@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/file.h"
 #include "settings/settings_file.h"
 
 struct SettingsEntry {
@@ -28,9 +29,15 @@ class SettingsFile {
   SettingsFile(const SettingsFile&) = delete;
   SettingsFile& operator=(const SettingsFile&) = delete;
 
-  // The one-time search and load.
+  // The one-time search, then LoadFrom on the file found.
   void Load();
-  // Frees every entry and clears the loaded and search-done flags (switches stay).
+  // Loads the file at path through file (a closed object; Load passes a plain File): what Load
+  // does once it has found one. A read error or running out of memory part way leaves a
+  // partial load: what was read is served, and the file is never written back.
+  void LoadFrom(const wchar_t* path, File& file);
+  // Frees every entry. After a file was in use, the store stays closed for the rest of the
+  // process: the file's requests are served from memory only and never reach a file again.
+  // The search-done flag stays set, so nothing searches again; the switches keep their values.
   void Free();
   void Append(SettingsEntry* entry);
   // First entry of exactly that name, or null.
@@ -42,6 +49,7 @@ class SettingsFile {
   bool SearchDone = false;
   bool Loaded = false;
   bool Partial = false;  // loaded only in part: never written back
+  bool Closed = false;   // freed after a file was in use (see Free)
   SettingsEntry* First = nullptr;
   SettingsEntry* Last = nullptr;
   bool AppData = true;

@@ -33,7 +33,9 @@ void AddTrimmed(TextLines& lines, const wchar_t* line, size_t n) {
     lines.Add(line, n);
 }
 
-void SplitUtf16(const unsigned char* bytes, size_t count, bool bigEndian, TextLines& lines) {
+// complete: the text reached its true end; otherwise its last line is unfinished and dropped.
+void SplitUtf16(const unsigned char* bytes, size_t count, bool bigEndian, bool complete,
+                TextLines& lines) {
   // Skip the mark; an odd trailing byte is dropped.
   size_t units = (count - 2) / 2;
   const unsigned char* p = bytes + 2;
@@ -45,6 +47,8 @@ void SplitUtf16(const unsigned char* bytes, size_t count, bool bigEndian, TextLi
       unsigned char b1 = p[2 * i + 1];
       c = bigEndian ? static_cast<wchar_t>((b0 << 8) | b1) : static_cast<wchar_t>((b1 << 8) | b0);
     }
+    if (i == units && !complete)
+      break;
     if (i == units || IsLineBreakUnit(c)) {
       AddTrimmed(lines, line.Data(), line.Count());
       line.Clear();
@@ -78,13 +82,17 @@ size_t ConvertSegment(unsigned char* segment, size_t n, TextEncoding encoding, w
   return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
-// bytes has one spare byte behind count (the read loop keeps room there).
-void SplitBytes(unsigned char* bytes, size_t count, TextEncoding encoding, TextLines& lines) {
+// bytes has one spare byte behind count (the read loop keeps room there). complete: as for
+// SplitUtf16.
+void SplitBytes(unsigned char* bytes, size_t count, TextEncoding encoding, bool complete,
+                TextLines& lines) {
   size_t start = encoding == kTextUtf8 ? 3 : 0;  // the UTF-8 mark is skipped
   GrowArray<wchar_t> wide;
   for (size_t i = start; i <= count; ++i) {
     if (i < count && !IsLineBreakByte(bytes[i]))
       continue;
+    if (i == count && !complete)
+      break;
     size_t n = i - start;
     if (n > 0) {
       wide.Clear();
@@ -143,10 +151,7 @@ void TextLines::Clear() {
   position_ = 0;
 }
 
-bool ReadTextFileLines(const wchar_t* path, TextLines& lines) {
-  File file;
-  if (!file.Open(path, 0))
-    return false;
+bool ReadTextLines(File& file, TextLines& lines) {
   GrowArray<unsigned char> bytes;
   for (;;) {
     size_t used = bytes.Count();
@@ -156,7 +161,8 @@ bool ReadTextFileLines(const wchar_t* path, TextLines& lines) {
     if (got <= 0)
       break;
   }
-  (void)file.Close();  // a read-only handle; a failed close is reported by the file object
+  // A read error looks like the end of the file to Read; only the file object knows.
+  const bool complete = !file.ReadStopped();
   size_t count = bytes.Count();
   // One spare byte behind the data for the segment terminator (room is always there, since
   // the last read asked for a whole piece; this only makes it explicit).
@@ -164,9 +170,18 @@ bool ReadTextFileLines(const wchar_t* path, TextLines& lines) {
   bytes[count] = 0;
   TextEncoding encoding = DetectTextEncoding(bytes.Data(), count);
   if (encoding == kTextUtf16) {
-    SplitUtf16(bytes.Data(), count, bytes[0] == 0xFE, lines);
+    SplitUtf16(bytes.Data(), count, bytes[0] == 0xFE, complete, lines);
   } else {
-    SplitBytes(bytes.Data(), count, encoding, lines);
+    SplitBytes(bytes.Data(), count, encoding, complete, lines);
   }
-  return true;
+  return complete;
+}
+
+bool ReadTextFileLines(const wchar_t* path, TextLines& lines) {
+  File file;
+  if (!file.Open(path, 0))
+    return false;
+  bool complete = ReadTextLines(file, lines);
+  (void)file.Close();  // a read-only handle; a failed close is reported by the file object
+  return complete;
 }

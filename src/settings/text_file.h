@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "common/file.h"
 #include "common/grow_array.h"
 
 enum TextEncoding : int {
@@ -36,8 +37,15 @@ class TextLines {
   size_t position_ = 0;
 };
 
-// Reads the whole file into lines (appended to what the list holds). Any run of CR and LF ends
-// a line, and so does a NUL character (a damaged file keeps the text behind it); trailing
-// spaces and tabs are removed, leading ones stay, and empty lines are dropped. False when the
-// file cannot be opened. Out of memory ends the operation through the error handler.
+// Reads an opened file from its current position to its end into lines (appended to what the
+// list holds). Any run of CR and LF ends a line, and so does a NUL character (a damaged file
+// keeps the text behind it); trailing spaces and tabs are removed, leading ones stay, and empty
+// lines are dropped. False when a read error stopped the reading part way: the list then holds
+// only the lines that ended before the error (the unfinished one is dropped, so no value is
+// ever cut short), never a picture of the whole file. Out of memory ends the operation through
+// the error handler.
+bool ReadTextLines(File& file, TextLines& lines);
+
+// Opens the file and reads it whole (ReadTextLines). False when the file cannot be opened or a
+// read error stopped the reading part way.
 bool ReadTextFileLines(const wchar_t* path, TextLines& lines);

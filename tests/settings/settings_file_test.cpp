@@ -1,5 +1,8 @@
 #include "settings/settings_file.h"
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,10 +10,31 @@
 #include <vector>
 
 #include "common/error_handler.h"
+#include "settings/folders.h"
+#include "settings/settings_file_internal.h"
 #include "settings/settings_store.h"
 #include "settings_test_env.h"
 
 namespace {
+
+// The access list of a file as the system describes it.
+std::wstring DaclText(const std::wstring& path) {
+  DWORD needed = 0;
+  (void)GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  std::vector<unsigned char> sd(needed);
+  if (needed == 0 ||
+      !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, sd.data(), needed, &needed)) {
+    return L"<unreadable>";
+  }
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          sd.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return L"<unconvertible>";
+  }
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
 
 class SettingsFileTest : public ::testing::Test {
  protected:
@@ -189,6 +213,74 @@ TEST_F(SettingsFileTest, AFileLoadedInPartIsNeverWrittenBack) {
   WriteUserInt(L"", L"A", 9);
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(), original);
+}
+
+TEST_F(SettingsFileTest, AReadErrorPartWayServesWhatWasReadAndNeverWritesBack) {
+  const std::wstring head = L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3";
+  const std::string original = Utf16Le(head + L"45\r\nHKCU\\D=4\r\n");
+  env_.WriteIni(original);
+  ErrorHandler saved = Errors();
+  FlakyFile file(static_cast<uint32_t>(Utf16Le(head).size()));  // fails inside C's value
+  TheSettingsFile().LoadFrom(env_.IniPath().c_str(), file);
+  EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_READ));
+  Errors() = saved;
+  ASSERT_TRUE(SettingsFileInUse());
+  EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
+  EXPECT_EQ(ReadUserInt(L"", L"C", 9), 9u);  // a value cut short is not served as 3
+  EXPECT_EQ(ReadUserInt(L"", L"D", 9), 9u);
+  WriteUserInt(L"", L"A", 7);
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(env_.ReadIni(), original);
+}
+
+TEST_F(SettingsFileTest, AfterTheFreeNothingSearchesLoadsOrWritesAFile) {
+  // Another installation's temporary folder, both in the registry and in a settings file in
+  // the application-data folder: neither may be reached once the program's own file is freed.
+  const std::wstring other = env_.Scratch().MakeFolder(L"other-temp");
+  RegWriteString(HKEY_CURRENT_USER, L"Software\\Vellox\\Paths", L"TempFolder", other.c_str());
+  const std::string appDataIni = Utf16Le(L"HKCU\\Paths\\TempFolder=\"" + other + L"\"\r\n");
+  const std::wstring appDataIniPath =
+      env_.Scratch().WriteFile(L"appdata\\Vellox\\Vellox.ini", appDataIni);
+  Load(L"HKCU\\Setup\\ShellExt=0\r\n");
+  const std::wstring registryBefore = env_.Registry().Snapshot();
+
+  FreeSettingsFile();
+  ASSERT_TRUE(DeleteFileW(env_.IniPath().c_str()));  // as the uninstall list deletes it
+  wchar_t temp[2048];
+  GetTempFolder(temp, 2048);
+  wchar_t system[2048];
+  ASSERT_GT(GetTempPathW(2048, system), 0u);
+  EXPECT_STREQ(temp, system);
+  EXPECT_FALSE(SettingsFileInUse());
+  // A write goes nowhere lasting: neither to the registry nor to any file.
+  EXPECT_EQ(WriteUserInt(L"Setup", L"ShellExt", 1), ERROR_SUCCESS);
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(env_.Registry().Snapshot(), registryBefore);
+  EXPECT_FALSE(PathExists(env_.IniPath()));
+  std::string appDataAfter;
+  ASSERT_TRUE(ReadWholeFile(appDataIniPath, appDataAfter));
+  EXPECT_EQ(appDataAfter, appDataIni);
+}
+
+TEST_F(SettingsFileTest, ASaveKeepsTheAttributesAndAccessRightsOfTheFile) {
+  Load(L"HKCU\\A=1\r\n");
+  const std::wstring ini = env_.IniPath();
+  // Rights of its own (everyone may change it), not those a new file in its folder gets.
+  PSECURITY_DESCRIPTOR own = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)",
+                                                                   SDDL_REVISION_1, &own, nullptr));
+  ASSERT_TRUE(SetFileSecurityW(ini.c_str(), DACL_SECURITY_INFORMATION, own));
+  LocalFree(own);
+  ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const std::wstring rights = DaclText(ini);
+  ASSERT_NE(rights, DaclText(env_.Scratch().WriteFile(L"program\\new.txt", "x")));
+
+  WriteUserInt(L"", L"A", 2);
+  ASSERT_TRUE(SaveSettingsFile());
+  EXPECT_NE(env_.ReadIni().find(Utf16Le(L"HKCU\\A=2", false)), std::string::npos);
+  EXPECT_EQ(DaclText(ini), rights);
+  EXPECT_NE(GetFileAttributesW(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_FALSE(PathExists(ini + L".tmp"));
 }
 
 TEST_F(SettingsFileTest, EntryNamesLeadWithTheRootAndEndInTheValueName) {

@@ -270,9 +270,10 @@ TEST_F(IniMode, NoFileMeansTheRegistryForTheWholeProcess) {
   env_.Scratch().WriteFile(L"program\\Vellox.ini", Utf16Le(L"HKCU\\Setup\\ShellExt=5\r\n"));
   EXPECT_EQ(ReadUserInt(L"Setup", L"ShellExt", 1), 0u);
   EXPECT_FALSE(SaveSettingsFile());
-  // Until the store is freed: then the next request searches again.
+  // Nor after the store is freed: the registry goes on serving.
   FreeSettingsFile();
-  EXPECT_EQ(ReadUserInt(L"Setup", L"ShellExt", 1), 5u);
+  EXPECT_EQ(ReadUserInt(L"Setup", L"ShellExt", 1), 0u);
+  EXPECT_FALSE(SettingsFileInUse());
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <string>
 
+#include "common/file.h"
 #include "common/test_seams.h"
 #include "settings/settings_file.h"
 #include "support/registry_sandbox.h"
@@ -52,6 +54,33 @@ class SettingsEnvironment {
   ScratchFolder scratch_;
   std::wstring program_;
   std::wstring appData_;
+};
+
+// A real file whose reading fails for real once `good` bytes have been read, as on a flaky
+// stick or network share: the next read goes into a page the system cannot store into, so
+// ReadFile itself fails (ERROR_NOACCESS) and the file object takes its own read-error path.
+class FlakyFile : public File {
+ public:
+  explicit FlakyFile(uint32_t good)
+      : good_(good), page_(VirtualAlloc(nullptr, kPage, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY)) {}
+  ~FlakyFile() override {
+    (void)Close();  // before the page goes: nothing reads into it afterwards
+    if (page_ != nullptr)
+      (void)VirtualFree(page_, 0, MEM_RELEASE);
+  }
+  int32_t Read(void* buffer, uint32_t count) override {
+    if (good_ == 0)
+      return File::Read(page_, count < kPage ? count : kPage);
+    int32_t got = File::Read(buffer, count < good_ ? count : good_);
+    if (got > 0)
+      good_ -= static_cast<uint32_t>(got);
+    return got;
+  }
+
+ private:
+  static constexpr uint32_t kPage = 65536;
+  uint32_t good_;
+  void* page_;
 };
 
 // UTF-16LE bytes of a text, with the byte-order mark FF FE in front.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error_handler.h"
 #include "settings_test_env.h"
 #include "support/scratch_folder.h"
 
@@ -104,6 +105,21 @@ TEST_F(ReadTextFileLinesTest, AMissingFileIsAFailure) {
   EXPECT_FALSE(ReadTextFileLines(scratch_.Join(L"missing.txt").c_str(), lines));
   EXPECT_FALSE(ReadTextFileLines(scratch_.Path().c_str(), lines));  // a folder
   EXPECT_EQ(lines.Count(), 0u);
+}
+
+TEST_F(ReadTextFileLinesTest, AReadErrorKeepsOnlyTheLinesThatEndedBeforeIt) {
+  const std::string bytes = "\xEF\xBB\xBFone\r\ntwo\r\nthree\r\n";
+  std::wstring path = scratch_.WriteFile(L"t.txt", bytes);
+  ErrorHandler saved = Errors();
+  FlakyFile file(static_cast<uint32_t>(bytes.find("ree")));  // fails inside "three"
+  ASSERT_TRUE(file.Open(path.c_str(), 0));
+  TextLines lines;
+  EXPECT_FALSE(ReadTextLines(file, lines));
+  EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_READ));
+  Errors() = saved;
+  ASSERT_EQ(lines.Count(), 2u);  // not "th"
+  EXPECT_STREQ(lines.Next(), L"one");
+  EXPECT_STREQ(lines.Next(), L"two");
 }
 
 TEST_F(ReadTextFileLinesTest, RandomBytesGiveCleanLines) {
