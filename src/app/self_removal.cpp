@@ -4,7 +4,9 @@
 #include <cwchar>
 
 #include "app/setup_flags.h"
+#include "app/switches.h"
 #include "common/file.h"
+#include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
 
@@ -65,6 +67,63 @@ void DoublePercents(const wchar_t* path, wchar_t* dest, size_t capacity) {
     dest[out++] = *p;
   }
   dest[out] = 0;
+}
+
+// A folder's path in the form folders are compared in: full, long names rather than short
+// ones where the folder exists, with a trailing backslash. Empty when path is empty.
+void ComparableFolder(const wchar_t* path, wchar_t* dest) {
+  wchar_t full[kPathCapacity];
+  DWORD length = GetFullPathNameW(path, kPathCapacity, full, nullptr);
+  if (length == 0 || length >= kPathCapacity)
+    CopyBounded(full, path);
+  length = GetLongPathNameW(full, dest, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity)
+    CopyBounded(dest, full, kPathCapacity);
+  (void)EnsureTrailingBackslash(dest, kPathCapacity);
+}
+
+// True when folder is container or lies inside it; both in comparable form. A drive root
+// contains nothing here: it is never removed, so a script below it keeps nothing in place.
+bool LiesIn(const wchar_t* folder, const wchar_t* container) {
+  const wchar_t* separator = wcschr(container, L'\\');
+  if (separator == nullptr || separator[1] == 0)
+    return false;
+  int length = static_cast<int>(WideLength(container));
+  return static_cast<int>(WideLength(folder)) >= length &&
+         CompareStringOrdinal(folder, length, container, length, TRUE) == CSTR_EQUAL;
+}
+
+// The folder the script is written to and started in: the system's temporary folder, in
+// comparable form. False when there is none, when it is on a network share (the interpreter
+// cannot start in such a folder) or when it is the installation folder or the program's
+// folder or lies inside one of them: a script there would keep that folder from being removed.
+bool FindScriptFolder(const wchar_t* programPath, const wchar_t* installFolder, wchar_t* dest) {
+  wchar_t temp[kPathCapacity];
+  DWORD length = GetTempPathW(kPathCapacity, temp);
+  if (length == 0 || length >= kPathCapacity)
+    return false;
+  ComparableFolder(temp, dest);
+  if (dest[0] == L'\\' && dest[1] == L'\\')
+    return false;
+  wchar_t programFolder[kPathCapacity];
+  FolderOfPath(programPath, programFolder, kPathCapacity);
+  for (const wchar_t* removed : {installFolder, static_cast<const wchar_t*>(programFolder)}) {
+    wchar_t comparable[kPathCapacity];
+    ComparableFolder(removed, comparable);
+    if (LiesIn(dest, comparable))
+      return false;
+  }
+  return true;
+}
+
+// A COMSPEC in quotation marks names the same program: the quotes go (the buffer is changed).
+const wchar_t* UnquotedPath(wchar_t* path) {
+  if (path[0] != L'"')
+    return path;
+  wchar_t* close = wcschr(path + 1, L'"');
+  if (close != nullptr)
+    *close = 0;
+  return path + 1;
 }
 
 }  // namespace
@@ -149,48 +208,57 @@ void WriteSelfRemovalScript(FILE* script, const wchar_t* programPath, const wcha
 }
 
 void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) {
+  wchar_t scriptFolder[kPathCapacity] = {};
   wchar_t scriptPath[kPathCapacity] = {};
-  DWORD tempLength = GetTempPathW(kPathCapacity, scriptPath);
-  if (tempLength >= kPathCapacity)
-    return;  // no room for the name
-  if (tempLength + WideLength(kScriptFileName) + 1 > kPathCapacity)
-    return;
-  AppendBounded(scriptPath, kScriptFileName);
-
-  {
+  bool written = false;
+  if (FindScriptFolder(programPath, installFolder, scriptFolder) &&
+      WideLength(scriptFolder) + WideLength(kScriptFileName) < kPathCapacity) {
+    JoinPath(scriptFolder, kScriptFileName, scriptPath, kPathCapacity);
     UniqueStdioFile script(OpenStream(scriptPath, L"wb"));
-    if (!script)
-      return;  // the program and its folder stay in place
-    WriteSelfRemovalScript(script.get(), programPath, installFolder, scriptPath, SetupFlags.Silent);
+    if (script) {
+      WriteSelfRemovalScript(script.get(), programPath, installFolder, scriptPath,
+                             SetupFlags.Silent);
+      written = true;
+    }
+  }
+  if (!written) {
+    // Nowhere to put the script: the program and its folder stay, and the user is told to
+    // delete them.
+    if (!SetupFlags.Silent)
+      ShowRemovalWarning();
+    return;
   }
 
   wchar_t interpreter[kPathCapacity] = {};
   DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, kPathCapacity);
   if (length == 0 || length >= kPathCapacity)
-    interpreter[0] = 0;
+    interpreter[0] = 0;  // no interpreter: the start below fails
+  const wchar_t* interpreterPath = UnquotedPath(interpreter);
 
-  // interpreter /c "script". An interpreter path with a blank is quoted, so that the system
-  // cannot take a shorter path in front of the blank for the program to start.
-  static wchar_t commandLine[2 * kPathCapacity + 16];
-  bool quote = interpreter[0] != L'"' && wcschr(interpreter, L' ') != nullptr;
-  CopyBounded(commandLine, quote ? L"\"" : L"");
-  AppendBounded(commandLine, interpreter);
-  AppendBounded(commandLine, quote ? L"\" /c \"" : L" /c \"");
-  AppendBounded(commandLine, scriptPath);
-  AppendBounded(commandLine, L"\"");
+  // The interpreter is named to the system on its own, so that a blank in its path cannot make
+  // the system start a shorter path in front of the blank. The script is named relative to the
+  // interpreter's current folder, the temporary folder. A full path would not do: after /c the
+  // interpreter strips or keeps quotation marks depending on the characters between them
+  // (& ( ) ^ @ among others) and expands %NAME% on its command line, so some legal folder
+  // names always come out as another path; ".\Uninstall_Vlx.Bat" never does. /d keeps AutoRun
+  // commands from changing the folder first; /v:off keeps '!' in the script's paths literal.
+  static wchar_t commandLine[kPathCapacity + 64];
+  CopyBounded(commandLine, L"\"");
+  AppendBounded(commandLine, interpreterPath);
+  AppendBounded(commandLine, L"\" /d /v:off /c .\\");
+  AppendBounded(commandLine, kScriptFileName);
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
 
-  // The script starts in the parent of the installation folder, so that no process keeps the
-  // installation folder in use.
+  // This process leaves the installation folder too, so that it keeps nothing there in use.
   (void)SetCurrentDirectoryW(L"..");  // at a drive root ".." stays there
 
   PROCESS_INFORMATION process = {};
-  if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessW(interpreterPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, scriptFolder,
+                     &startup, &process)) {
     // The script runs on its own; its handles are not needed here.
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);

@@ -1,6 +1,7 @@
 #include "app/self_removal.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "app/setup_flags.h"
+#include "common/test_seams.h"
+#include "common/win_handles.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -55,6 +58,47 @@ class ScopedEnvironment {
   std::wstring name_, old_;
   bool had_ = false;
 };
+
+// Self-removal as Uninstall mode starts it, with the program path and current directory of
+// an installation; restores the current directory and Silent.
+void RunSelfRemoval(const std::wstring& program, const std::wstring& folder, bool silent,
+                    std::wstring* currentAfter = nullptr) {
+  wchar_t before[2048];
+  GetCurrentDirectoryW(2048, before);
+  bool wasSilent = SetupFlags.Silent;
+  SetupFlags.Silent = silent;
+  (void)SetCurrentDirectoryW(folder.c_str());
+  StartSelfRemoval(program.c_str(), folder.c_str());
+  if (currentAfter != nullptr) {
+    wchar_t after[2048];
+    GetCurrentDirectoryW(2048, after);
+    *currentAfter = after;
+  }
+  SetCurrentDirectoryW(before);
+  SetupFlags.Silent = wasSilent;
+}
+
+// Waits for the interpreters this process started (at most a minute each); false when one
+// was still running then.
+bool WaitForInterpreters() {
+  // A snapshot fails with INVALID_HANDLE_VALUE, as CreateFileW does.
+  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot)
+    return false;
+  bool allEnded = true;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId() ||
+        _wcsicmp(entry.szExeFile, L"cmd.exe") != 0)
+      continue;
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (process && WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0)
+      allEnded = false;
+  }
+  return allEnded;
+}
 
 }  // namespace
 
@@ -105,15 +149,41 @@ TEST(SelfRemovalScript, PercentSignsAreDoubled) {
   EXPECT_EQ(lines[18], "del \"C:\\T%%\\Uninstall_Vlx.Bat\"");
 }
 
+// The interpreter's code page is the console's. The console a test runner hands over may
+// refuse another code page (Wine's console for a program without a terminal does), so the test
+// runs itself again as a child that takes a console of its own, sets the US OEM code page and
+// writes the script where the parent says. That code page's byte for o with diaeresis (0x94)
+// no ANSI code page shares (1252 has 0xF6, UTF-8 C3 B6).
 TEST(SelfRemovalScript, WrittenInTheInterpretersCodePage) {
-  if (ScriptCodePage() != 437)
-    GTEST_SKIP() << "expects the US OEM code page";
+  const wchar_t kChildVariable[] = L"VLX_TEST_CODE_PAGE_SCRIPT";
+  wchar_t childScript[2048];
+  DWORD length = GetEnvironmentVariableW(kChildVariable, childScript, 2048);
+  if (length > 0 && length < 2048) {
+    (void)FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    ASSERT_TRUE(SetConsoleCP(437)) << GetLastError();
+    FILE* f = _wfopen(childScript, L"wb");
+    ASSERT_NE(f, nullptr);
+    WriteSelfRemovalScript(f, L"C:\\Programme\\Vell\u00f6x\\uninstall.exe",
+                           L"C:\\Programme\\Vell\u00f6x", L"C:\\T\\Uninstall_Vlx.Bat", false);
+    fclose(f);
+    return;
+  }
+
   ScratchFolder scratch;
-  std::vector<std::string> lines =
-      Lines(ScriptBytes(scratch, L"C:\\Programme\\Vell\u00f6x\\uninstall.exe",
-                        L"C:\\Programme\\Vell\u00f6x", L"C:\\T\\Uninstall_Vlx.Bat", false));
+  std::wstring script = scratch.Join(L"script.bat");
+  wchar_t self[2048];
+  ASSERT_GT(GetModuleFileNameW(nullptr, self, 2048), 0u);
+  {
+    ScopedEnvironment child(kChildVariable, script.c_str());
+    ASSERT_EQ(RunAndWait(L"\"" + std::wstring(self) +
+                         L"\" --gtest_filter=SelfRemovalScript.WrittenInTheInterpretersCodePage"),
+              0);
+  }
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(script, bytes));
+  std::vector<std::string> lines = Lines(bytes);
   ASSERT_EQ(lines.size(), 19u);
-  // o with diaeresis is 0x94 in the OEM code page (0xF6 would be the ANSI code page).
   EXPECT_EQ(lines[2], "rd \"C:\\Programme\\Vell\x94x\"");
 }
 
@@ -153,30 +223,70 @@ TEST(WriteScriptLine, UnmappableCharactersNeverBecomeWildcards) {
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
 }
 
-TEST(StartSelfRemoval, WritesTheScriptToTheTemporaryFolderAndLeavesTheFolder) {
+// The real interpreter, started from temporary folders whose names the interpreter would
+// otherwise misread on its command line, removes an installation in a folder of the same kind.
+TEST(StartSelfRemoval, RunsFromAnyTemporaryFolder) {
+  wchar_t interpreter[2048];
+  DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, 2048);
+  ASSERT_TRUE(length > 0 && length < 2048 && PathExists(interpreter)) << "no command interpreter";
+  for (const wchar_t* name : {L"R&D (Work)", L"Max (Work) ^@100%", L"%OS% 50%% x%PATH%"}) {
+    SCOPED_TRACE(testing::Message() << name);
+    ScratchFolder scratch;
+    std::wstring profile = scratch.MakeFolder(name);
+    std::wstring temp = scratch.MakeFolder(std::wstring(name) + L"\\Temp");
+    std::wstring folder = scratch.MakeFolder(std::wstring(name) + L"\\Vellox");
+    std::wstring program = scratch.WriteFile(std::wstring(name) + L"\\Vellox\\uninstall.exe", "x");
+    ScopedEnvironment tmp(L"TMP", temp.c_str());
+    ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
+    std::wstring current;
+    RunSelfRemoval(program, folder, true, &current);
+    ASSERT_TRUE(WaitForInterpreters());
+    EXPECT_EQ(_wcsicmp(current.c_str(), profile.c_str()), 0) << "the parent becomes current";
+    EXPECT_FALSE(PathExists(folder)) << "the installation folder stays";
+    EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx.Bat")) << "the script stays";
+  }
+}
+
+// A temporary folder that is the installation folder, lies inside it or names it by its short
+// form gets no script: the program stays, and the user is told unless the run is silent. The
+// folder of a drive root is never removed, so a temporary folder below a root still serves.
+TEST(StartSelfRemoval, NeverWritesTheScriptIntoTheFolderItRemoves) {
   ScratchFolder scratch;
+  std::wstring folder = scratch.MakeFolder(L"Vellox Installation");
+  std::wstring program = scratch.WriteFile(L"Vellox Installation\\uninstall.exe", "x");
+  std::wstring inside = scratch.MakeFolder(L"Vellox Installation\\Temp");
+  wchar_t shortFolder[2048];
+  ASSERT_GT(GetShortPathNameW(folder.c_str(), shortFolder, 2048), 0u);
+  ASSERT_NE(_wcsicmp(shortFolder, folder.c_str()), 0) << "no short form to test";
+  // Nothing may run even if a script were written.
+  ScopedEnvironment comspec(L"COMSPEC", scratch.Join(L"no-such-cmd.exe").c_str());
+  SetProgramPathForTesting(program.c_str());
+  for (const std::wstring& temp : {folder, inside, std::wstring(shortFolder) + L"\\Temp"}) {
+    SCOPED_TRACE(testing::Message() << temp);
+    ScopedEnvironment tmp(L"TMP", temp.c_str());
+    ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
+    for (bool silent : {false, true}) {
+      SetMessageBoxAnswerForTesting(IDOK);
+      RunSelfRemoval(program, folder, silent);
+      EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx.Bat"));
+      EXPECT_EQ(MessageBoxCountForTesting(), silent ? 0 : 1);
+      if (!silent) {
+        EXPECT_NE(std::wstring(LastMessageBoxForTesting().Text).find(program), std::wstring::npos)
+            << LastMessageBoxForTesting().Text;
+      }
+    }
+  }
+  EXPECT_TRUE(PathExists(program));
+
+  // An installation at the root of the scratch folder's drive.
+  std::wstring root = folder.substr(0, 3);
   std::wstring temp = scratch.MakeFolder(L"temp");
-  std::wstring install = scratch.MakeFolder(L"inst");
   ScopedEnvironment tmp(L"TMP", temp.c_str());
   ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
-  // No interpreter: the script is written but nothing is started.
-  ScopedEnvironment comspec(L"COMSPEC", scratch.Join(L"no-such-cmd.exe").c_str());
-  wchar_t before[2048];
-  GetCurrentDirectoryW(2048, before);
-  ASSERT_TRUE(SetCurrentDirectoryW(install.c_str()));
-  bool silent = SetupFlags.Silent;
-  SetupFlags.Silent = true;
-
-  std::wstring program = install + L"\\uninstall.exe";
-  StartSelfRemoval(program.c_str(), install.c_str());
-
-  wchar_t after[2048];
-  GetCurrentDirectoryW(2048, after);
-  SetCurrentDirectoryW(before);
-  SetupFlags.Silent = silent;
-  EXPECT_EQ(_wcsicmp(after, scratch.Path().c_str()), 0) << "the parent becomes current";
-  std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(temp + L"\\Uninstall_Vlx.Bat", bytes));
-  std::vector<std::string> lines = Lines(bytes);
-  EXPECT_EQ(lines.size(), 18u);
+  SetMessageBoxAnswerForTesting(IDOK);
+  RunSelfRemoval(root + L"no-such-uninstall.exe", root, false);
+  EXPECT_TRUE(PathExists(temp + L"\\Uninstall_Vlx.Bat"));
+  EXPECT_EQ(MessageBoxCountForTesting(), 0);
+  SetMessageBoxAnswerForTesting(0);
+  SetProgramPathForTesting(nullptr);
 }
