@@ -43,6 +43,16 @@ e2e_log() { printf '%s\n' "$*" >&2; }
 # also when the script fails or is interrupted.
 e2e_init() {
   E2E_NAME=${1:-$(basename "$0" .sh)}
+  # Without these the window and screen checks would see nothing and pass: a missing one
+  # fails the scenario before it starts.
+  local tool missing=
+  for tool in wine wineserver winepath Xvfb xdotool import; do
+    command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
+  done
+  if [ -n "$missing" ]; then
+    echo "FAIL: $E2E_NAME cannot run: missing host tools:$missing"
+    exit 1
+  fi
   mkdir -p "$VLX_BUILD_DIR/e2e-scratch" "$E2E_ARTIFACTS"
   E2E_DIR=$(mktemp -d "$VLX_BUILD_DIR/e2e-scratch/$E2E_NAME.XXXXXX")
   trap e2e__on_exit EXIT
@@ -166,6 +176,48 @@ e2e_wait() {
     wait "$E2E_PID" || E2E_RC=$?
   fi
   E2E_SECONDS=$(echo "$(date +%s.%N) - $E2E_START_TIME" | bc)
+}
+
+# e2e_wait_watched TIMEOUT [NAME]: e2e_wait that watches the screen while the program runs.
+# E2E_WINDOW is the title of the first visible window whose title matches NAME (a regular
+# expression; default: any window) seen meanwhile, or empty. A window that waits for an answer
+# keeps the program running, so it cannot slip by unseen; once one is seen the program gets
+# five more seconds, then it is stopped (E2E_RC 124).
+e2e_wait_watched() {
+  local limit=$1 name=${2:-.} i id
+  E2E_WINDOW=
+  for i in $(seq 1 $((limit * 10))); do
+    kill -0 "$E2E_PID" 2>/dev/null || break
+    id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then
+      E2E_WINDOW=$(xdotool getwindowname "$id" 2>/dev/null)
+      [ -n "$E2E_WINDOW" ] || E2E_WINDOW="window $id"
+      break
+    fi
+    sleep 0.1
+  done
+  e2e_wait 5
+}
+
+# e2e_run_watched TIMEOUT PROGRAM ARGS...: e2e_run that watches the screen while the program
+# runs (see e2e_wait_watched): E2E_RC, E2E_SECONDS and E2E_WINDOW.
+e2e_run_watched() {
+  local limit=$1
+  shift
+  e2e_start "$@"
+  e2e_wait_watched "$limit"
+}
+
+# e2e_wait_for TIMEOUT COMMAND ARGS...: runs the command every tenth of a second until it
+# exits 0 (exit 0) or TIMEOUT seconds have passed (exit 1).
+e2e_wait_for() {
+  local limit=$1 i
+  shift
+  for i in $(seq 1 $((limit * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 e2e__restart_server() {

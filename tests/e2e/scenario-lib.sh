@@ -1,11 +1,11 @@
 # Shared steps of the user scenarios (tests/e2e/scenario_*_e2e.sh) and of scripts/demo.sh, on
-# top of e2e-lib.sh: which parts of the product this build carries, the sample installation of
-# samples/installation, Setup and Uninstall runs, and text snapshots of the registry keys and
-# files that set-up touches, for before/after comparisons.
+# top of e2e-lib.sh: the check that the build holds what a scenario needs, the sample
+# installation of samples/installation, Setup and Uninstall runs, and text snapshots of the
+# registry keys and files that set-up touches, for before/after comparisons.
 #
 #   source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
-#   scn_require setup uninstall      # before e2e_init: skips (exit 0, with the reason) when
-#                                    # this build does not carry those parts yet
+#   scn_require setup uninstall      # before e2e_init: fails (exit 1, with the reason) when
+#                                    # the program or a test program is missing
 #   e2e_init my_scenario
 #   scn_make_install
 #   scn_snapshot "$E2E_DIR/before"
@@ -24,66 +24,60 @@ SCN_MACHINE_KEY='HKLM\Software\Vellox'
 SCN_CLASSES='HKLM\Software\Classes'
 SCN_PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 
-# --- Which parts this build carries ------------------------------------------------------------
+# --- What a scenario needs --------------------------------------------------------------------
 #
-# A part counts as present when the program built from this tree contains its code, recognised
-# by a text that only that code uses (w: a UTF-16 literal, a: an 8-bit one). A part that is
-# present but broken therefore fails its scenario; only a part that is absent skips it.
+# Every part of the program is built from this tree, so a part is there exactly when
+# uninstall.exe is. The part names stay, for the reader of a scenario: they say what it
+# exercises. A scenario never passes without having run its checks: whatever it needs and does
+# not find makes it fail.
 
-scn__marker() {
-  case $1 in
-    startup) echo 'w:sfxcmd' ;;                      # entry routine reading its switches
-    setup) echo 'w:HELPIntegrationSettings' ;;       # the settings dialog of Setup mode
-    uninstall) echo 'w:vellox.gid' ;;                # Uninstall mode
-    self_removal) echo 'w:Uninstall_Vlx.Bat' ;;      # the self-removal script
-    app_paths) echo 'w:exe64' ;;                     # ApplyIntegration and App Paths
-    associations) echo 'w:Vellox.REV' ;;             # class keys and associations
-    shell_extension) echo 'w:ThreadingModel' ;;      # shell extension registration
-    shortcuts) echo 'w:unknown_folder' ;;            # shortcuts and program groups
-    uninstall_entry) echo 'w:Tarsel GmbH' ;;         # the entry in the installed-programs list
-    settings_file) echo 'w:SaveSettings' ;;          # the portable settings file
-    language_file) echo 'a:*messages**' ;;           # the language file parser
-    language_library) echo 'w:vlxlng.dll' ;;         # the language library
-    *) return 1 ;;
-  esac
-}
+SCN__PARTS=' startup setup uninstall self_removal app_paths associations shell_extension
+  shortcuts uninstall_entry settings_file language_file language_library '
 
-SCN__WIDE_TEXTS=
-SCN__NARROW_TEXTS=
-
-# scn_has PART: exit 0 when the built program carries that part.
+# scn_has PART: exit 0 when the built program carries that part (that is, when it is built);
+# exit 2 for a name that is no part.
 scn_has() {
-  local marker
-  marker=$(scn__marker "$1") || { e2e_log "scn_has: unknown part $1"; return 2; }
-  [ -f "$E2E_UNINSTALL_EXE" ] || return 1
-  if [ -z "$SCN__WIDE_TEXTS" ]; then
-    SCN__WIDE_TEXTS=$(strings -el "$E2E_UNINSTALL_EXE")
-    SCN__NARROW_TEXTS=$(strings -a "$E2E_UNINSTALL_EXE")
-  fi
-  case $marker in
-    w:*) grep -qF -- "${marker#w:}" <<<"$SCN__WIDE_TEXTS" ;;
-    a:*) grep -qF -- "${marker#a:}" <<<"$SCN__NARROW_TEXTS" ;;
+  case $SCN__PARTS in
+    *[[:space:]]"$1"[[:space:]]*) ;;
+    *)
+      e2e_log "scn_has: unknown part $1"
+      return 2
+      ;;
   esac
+  [ -f "$E2E_UNINSTALL_EXE" ]
 }
 
-# scn_require PART...: call before e2e_init. When a part is missing from this build, prints
-# "SKIP: ..." naming what is missing and exits 0; that is the only way a scenario exits 0
-# without its checks having run and passed.
+# scn_require NEED...: call before e2e_init. A NEED is a part of the program (see scn_has),
+# program:NAME (a test program of tests/programs, e.g. program:holdfile.exe) or tool:NAME (a
+# command of the host, e.g. tool:lnkinfo). When anything is missing, prints "FAIL: ..."
+# naming all of it and exits 1.
 scn_require() {
-  local missing=() part
-  for part in "$@"; do
-    case $part in
+  local missing=() need program_missing=0
+  for need in "$@"; do
+    case $need in
       program:*)
-        [ -f "$E2E_PROGRAMS/${part#program:}" ] || missing+=("test program ${part#program:}")
+        [ -f "$E2E_PROGRAMS/${need#program:}" ] || missing+=("test program ${need#program:}")
+        ;;
+      tool:*)
+        command -v "${need#tool:}" >/dev/null 2>&1 || missing+=("host tool ${need#tool:}")
         ;;
       *)
-        scn_has "$part" || missing+=("$part")
+        local found=0
+        scn_has "$need" || found=$?
+        case $found in
+          0) ;;
+          2) missing+=("part $need (no such part)") ;;
+          *) program_missing=1 ;;
+        esac
         ;;
     esac
   done
+  [ "$program_missing" = 0 ] || missing+=("the program $E2E_UNINSTALL_EXE")
   if [ ${#missing[@]} -gt 0 ]; then
-    echo "SKIP: $(basename "$0" .sh): this build does not carry ${missing[*]} yet"
-    exit 0
+    local list
+    list=$(printf '%s; ' "${missing[@]}")
+    echo "FAIL: $(basename "$0" .sh) cannot run: missing ${list%; }"
+    exit 1
   fi
 }
 

@@ -17,11 +17,8 @@ e2e_start "$E2E_INSTALL_WIN\\vlxhelper.exe" run 'C:\helper-running'
 helper_pid=$E2E_PID
 e2e_start "$E2E_PROGRAMS/holdfile.exe" open "$E2E_INSTALL_WIN\\vlxext.dll" 'C:\dll-held'
 holder_pid=$E2E_PID
-for i in $(seq 1 100); do
-  [ -e "$WINEPREFIX/drive_c/helper-running" ] && [ -e "$WINEPREFIX/drive_c/dll-held" ] && break
-  sleep 0.1
-done
-e2e_check "both files are in use" test -e "$WINEPREFIX/drive_c/dll-held"
+both_held() { [ -e "$WINEPREFIX/drive_c/helper-running" ] && [ -e "$WINEPREFIX/drive_c/dll-held" ]; }
+e2e_check "both files are in use" e2e_wait_for 30 both_held
 
 # Uninstall as the installed-programs list runs it: confirm, then read the restart notice.
 e2e_start "$E2E_INSTALL_WIN\\uninstall.exe"
@@ -34,11 +31,18 @@ e2e_check "the restart notice is shown" test -n "$notice"
 if [ -n "$notice" ]; then
   e2e_screenshot restart-notice >/dev/null
   e2e_key "$notice" Return
+  e2e_check "Enter closes the notice" e2e_window_gone "$notice" 10
 fi
-e2e_wait 60
+# Until the program has ended, no further message may come up (it would wait for an answer).
+e2e_wait_watched 60 'Uninstall Vellox'
 e2e_check_eq "uninstall exits with 0" 0 "$E2E_RC"
-e2e_check_eq "the notice is shown once" "" "$(e2e_find_window 'Uninstall Vellox' 3)"
-sleep 4  # the self-removal script waits two seconds before it deletes the program
+e2e_check_eq "the notice is shown once" "" "$E2E_WINDOW"
+# The self-removal script pauses two seconds, deletes the program, fails to remove the folder
+# (files in use) and deletes itself last.
+e2e_check "the self-removal script deletes the program" \
+  scn_wait_gone "$E2E_INSTALL/uninstall.exe" 60
+no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
+e2e_check "the self-removal script deletes itself" e2e_wait_for 30 no_temp_script
 
 # The pending renames, one entry a line: "\??\path" followed by an empty target.
 wine reg query "$SCN_PENDING_KEY" /v PendingFileRenameOperations </dev/null 2>/dev/null |

@@ -2,8 +2,10 @@
 # Uninstall mode end to end: the real uninstall.exe in scratch installations of a throwaway
 # prefix. Files in use are held by a helper process (holdfile.exe); a listed folder that is a
 # link points at a canary folder outside the installation; entries that lead outside must leave
-# their targets alone. The self-removal script is checked byte by byte and then run by Wine's
-# command interpreter, and a hidden start through COMSPEC is watched until the folder is gone.
+# their targets alone. The first run's command interpreter is a stand-in that records how it
+# was started and runs nothing, so the self-removal script is checked byte by byte where it was
+# written and then run by Wine's command interpreter; a hidden start through the real ComSpec
+# is watched until the folder is gone.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
 e2e_init uninstall
@@ -15,27 +17,24 @@ PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 
 pending() { wine reg query "$PENDING_KEY" /v PendingFileRenameOperations </dev/null 2>/dev/null; }
 temp_script() { find "$E2E_DIR/wine/prefix/drive_c/users" -name 'Uninstall_Vlx.Bat' 2>/dev/null | head -n 1; }
-wait_for() {  # wait_for SECONDS TEST ARGS...
-  local limit=$1 i
-  shift
-  for i in $(seq 1 $((limit * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 gone() { [ ! -e "$1" ] && [ ! -L "$1" ]; }
 
-# hold MODE MARKER ARGS...: starts holdfile (or a copy of it) and waits until it holds its file.
+# hold PROGRAM MARKER ARGS...: starts holdfile (or a copy of it) and waits until it holds its
+# file.
+HOLDERS=()
 hold() {
   local program=$1 marker=$2
   shift 2
   wine "$program" "$@" "C:\\markers\\$marker" </dev/null >/dev/null 2>&1 &
-  wait_for 30 test -e "$MARKERS/$marker" || e2e_fail "helper $marker did not start"
+  HOLDERS+=($!)
+  e2e_wait_for 30 test -e "$MARKERS/$marker" || e2e_fail "helper $marker did not start"
 }
+# release_all: lets every holder go and waits until each has ended (a holder sees its marker
+# gone within a tenth of a second; it gives up by itself after five minutes).
 release_all() {
   rm -f "$MARKERS"/*
-  sleep 1
+  [ ${#HOLDERS[@]} -eq 0 ] || wait "${HOLDERS[@]}" 2>/dev/null
+  HOLDERS=()
 }
 
 # --- 1. Silent run in a non-ASCII folder: list rules, files in use, links, unsafe entries ------
@@ -63,10 +62,19 @@ hold "$INST_WIN\\helper1.exe" m1 run
 hold "$INST_WIN\\helper2.exe" m2 run
 hold "$HOLDFILE" m3 open "$INST_WIN\\open.txt"
 
-# No command interpreter: the script stays in the temporary folder for a look at its bytes.
-COMSPEC='C:\nowhere\cmd.exe' e2e_run 60 "$INST_WIN\\uninstall.exe" /s
+# The command interpreter is a stand-in that only records its arguments: the script stays in
+# the temporary folder for a look at its bytes. Wine takes ComSpec from the registry, not from
+# the Unix environment.
+mkdir -p "$E2E_DIR/wine/prefix/drive_c/standin"
+cp "$E2E_PROGRAMS/Vellox.exe" "$E2E_DIR/wine/prefix/drive_c/standin/interp.exe"
+e2e_reg add 'HKCU\Environment' /v ComSpec /d 'C:\standin\interp.exe' /f
+export VELLOX_STANDIN_LOG
+VELLOX_STANDIN_LOG=$(e2e_winpath "$E2E_DIR/interp.log")
+e2e_run_watched 60 "$INST_WIN\\uninstall.exe" /s
+unset VELLOX_STANDIN_LOG
+e2e_reg delete 'HKCU\Environment' /v ComSpec /f
 e2e_check_eq "silent uninstall exits 0" 0 "$E2E_RC"
-e2e_check_eq "no window in a silent run" "" "$(xdotool search --onlyvisible --name . 2>/dev/null | head -n 1)"
+e2e_check_eq "no window in a silent run" "" "$E2E_WINDOW"
 for f in a.txt sub Uninstall.lst helper1.exe helper2.exe; do
   e2e_check "$f removed" gone "$INST/$f"
 done
@@ -87,6 +95,15 @@ e2e_check_not "a silent run schedules no folder" grep -qE 'Vell.x(\\0|$)' <<<"$P
 
 SCRIPT=$(temp_script)
 e2e_check "the script is in the temporary folder" test -f "$SCRIPT"
+# One start of the interpreter, its last arguments /c and the script (by its path or by its
+# name in the interpreter's working folder). The program does not wait for the interpreter:
+# its record is waited for.
+INTERP_LOG="$E2E_DIR/interp.log"
+e2e_wait_for 30 grep -q 'interp' "$INTERP_LOG" 2>/dev/null
+e2e_check_eq "ComSpec from the registry is started once" 1 "$(grep -c . "$INTERP_LOG" 2>/dev/null)"
+e2e_check "its last arguments are /c and the script ($(tr -d '\r' <"$INTERP_LOG" 2>/dev/null))" \
+  awk -F'\t' '$1 == "C:\\standin\\interp.exe" && $(NF - 1) == "/c" &&
+    tolower($NF) ~ /(^|\\)uninstall_vlx\.bat\r?$/ { ok = 1 } END { exit !ok }' "$INTERP_LOG"
 if [ -f "$SCRIPT" ]; then
   e2e_check_eq "silent script has 18 lines" 18 "$(grep -c $'\r$' "$SCRIPT")"
   e2e_check_eq "every line ends in CR LF" "$(wc -l <"$SCRIPT")" "$(grep -c $'\r$' "$SCRIPT")"
@@ -112,8 +129,8 @@ e2e_make_install 'C:\Apps\50% off %PATH%'
 INST2=$E2E_INSTALL
 e2e_run 60 "$E2E_INSTALL_WIN\\uninstall.exe" /s
 e2e_check_eq "uninstall from a % folder exits 0" 0 "$E2E_RC"
-e2e_check "the hidden script removes the % folder" wait_for 30 gone "$INST2"
-e2e_check "and deletes itself" wait_for 10 bash -c '[ -z "$(find "$1" -name Uninstall_Vlx.Bat)" ]' _ \
+e2e_check "the hidden script removes the % folder" e2e_wait_for 30 gone "$INST2"
+e2e_check "and deletes itself" e2e_wait_for 10 bash -c '[ -z "$(find "$1" -name Uninstall_Vlx.Bat)" ]' _ \
   "$E2E_DIR/wine/prefix/drive_c/users"
 
 # --- 3. Confirmation and the restart notice in a folder named Vellox --------------------------
