@@ -3,9 +3,8 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
-
-#include "common/win_handles.h"
 
 namespace {
 
@@ -16,9 +15,22 @@ std::wstring UniqueName() {
   return buf;
 }
 
-HKEY CreateReal(HKEY parent, const std::wstring& path) {
-  HKEY key = nullptr;
-  RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+// Reports why the sandbox cannot be trusted and ends the test program: a test that went on
+// would write to the real registry.
+[[noreturn]] void AbortSandbox(const wchar_t* what, const wchar_t* rootName, LONG code) {
+  (void)fwprintf(stderr, L"registry sandbox: %ls for %ls failed (error %ld); stopping.\n", what,
+                 rootName, code);
+  (void)fflush(stderr);
+  (void)fflush(stdout);
+  ExitProcess(3);
+}
+
+UniqueHKey CreateReal(HKEY parent, const std::wstring& path, const wchar_t* rootName) {
+  UniqueHKey key;
+  const LONG code = RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    key.put(), nullptr);
+  if (code != ERROR_SUCCESS)
+    AbortSandbox(L"creating the scratch key", rootName, code);
   return key;
 }
 
@@ -28,7 +40,8 @@ std::wstring DataText(DWORD type, const BYTE* data, DWORD size) {
     case REG_SZ:
     case REG_EXPAND_SZ: {
       std::wstring s(reinterpret_cast<const wchar_t*>(data), size / 2);
-      while (!s.empty() && s.back() == 0) s.pop_back();
+      while (!s.empty() && s.back() == 0)
+        s.pop_back();
       return L"\"" + s + L"\"";
     }
     case REG_DWORD:
@@ -89,41 +102,70 @@ void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
 
 RegistrySandbox::RegistrySandbox() {
   // Open the real HKCU before any override so that the scratch keys can be reached later.
-  RegOpenCurrentUser(KEY_ALL_ACCESS, &realHkcu_);
+  const LONG opened = RegOpenCurrentUser(KEY_ALL_ACCESS, realHkcu_.put());
+  if (opened != ERROR_SUCCESS)
+    AbortSandbox(L"opening the real key", L"HKEY_CURRENT_USER", opened);
   base_ = L"Software\\VelloxTests\\" + UniqueName();
-  hkcu_ = CreateReal(realHkcu_, base_ + L"\\HKCU");
-  hklm_ = CreateReal(realHkcu_, base_ + L"\\HKLM");
+  hkcu_ = CreateReal(realHkcu_.get(), base_ + L"\\HKCU", L"HKEY_CURRENT_USER");
+  hklm_ = CreateReal(realHkcu_.get(), base_ + L"\\HKLM", L"HKEY_LOCAL_MACHINE");
   // HKEY_CLASSES_ROOT is HKLM\Software\Classes; keep the same shape inside the sandbox.
-  hkcr_ = CreateReal(realHkcu_, base_ + L"\\HKLM\\Software\\Classes");
-  RegOverridePredefKey(HKEY_CURRENT_USER, hkcu_);
-  RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm_);
-  RegOverridePredefKey(HKEY_CLASSES_ROOT, hkcr_);
+  hkcr_ = CreateReal(realHkcu_.get(), base_ + L"\\HKLM\\Software\\Classes", L"HKEY_CLASSES_ROOT");
+  VerifyOverride(HKEY_CURRENT_USER, hkcu_.get(), L"HKEY_CURRENT_USER");
+  VerifyOverride(HKEY_LOCAL_MACHINE, hklm_.get(), L"HKEY_LOCAL_MACHINE");
+  VerifyOverride(HKEY_CLASSES_ROOT, hkcr_.get(), L"HKEY_CLASSES_ROOT");
+}
+
+void RegistrySandbox::VerifyOverride(HKEY root, HKEY scratch, const wchar_t* rootName) {
+  const LONG overridden = RegOverridePredefKey(root, scratch);
+  if (overridden != ERROR_SUCCESS)
+    AbortSandbox(L"overriding the root", rootName, overridden);
+  // A value of a name unique to this sandbox, written into the scratch key and read back
+  // through the root: only the scratch key can have it. The real registry is only read.
+  const std::wstring probe = L"SandboxProbe-" + base_.substr(base_.find_last_of(L'\\') + 1);
+  const DWORD written = 0x5A4E4442;
+  LONG code = RegSetValueExW(scratch, probe.c_str(), 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&written), sizeof(written));
+  if (code != ERROR_SUCCESS)
+    AbortSandbox(L"writing the probe value", rootName, code);
+  DWORD read = 0;
+  DWORD size = sizeof(read);
+  code = RegQueryValueExW(root, probe.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&read),
+                          &size);
+  if (code != ERROR_SUCCESS || read != written)
+    AbortSandbox(L"reading the probe value through the root", rootName, code);
+  code = RegDeleteValueW(scratch, probe.c_str());
+  if (code != ERROR_SUCCESS)
+    AbortSandbox(L"deleting the probe value", rootName, code);
 }
 
 RegistrySandbox::~RegistrySandbox() {
-  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-  RegCloseKey(hkcr_);
-  RegCloseKey(hklm_);
-  RegCloseKey(hkcu_);
-  RegDeleteTreeW(realHkcu_, base_.c_str());
+  // The overrides go first: until then the predefined roots still lead into the scratch keys.
+  (void)RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  (void)RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  (void)RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  hkcr_.reset();
+  hklm_.reset();
+  hkcu_.reset();
+  (void)RegDeleteTreeW(realHkcu_.get(), base_.c_str());
   // Removes the parent only when no other sandbox still lives in it.
-  RegDeleteKeyW(realHkcu_, L"Software\\VelloxTests");
-  RegCloseKey(realHkcu_);
+  (void)RegDeleteKeyW(realHkcu_.get(), L"Software\\VelloxTests");
 }
 
 std::wstring RegistrySandbox::ScratchPath(HKEY root) const {
-  if (root == HKEY_CURRENT_USER) return base_ + L"\\HKCU";
-  if (root == HKEY_CLASSES_ROOT) return base_ + L"\\HKLM\\Software\\Classes";
+  if (root == HKEY_CURRENT_USER)
+    return base_ + L"\\HKCU";
+  if (root == HKEY_CLASSES_ROOT)
+    return base_ + L"\\HKLM\\Software\\Classes";
   return base_ + L"\\HKLM";
 }
 
 HKEY RegistrySandbox::OpenReal(HKEY root, const wchar_t* path, REGSAM access) const {
   std::wstring full = ScratchPath(root);
-  if (path != nullptr && *path != 0) full += std::wstring(L"\\") + path;
+  if (path != nullptr && *path != 0)
+    full += std::wstring(L"\\") + path;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(realHkcu_, full.c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExW(realHkcu_.get(), full.c_str(), 0, access, &key) != ERROR_SUCCESS)
+    return nullptr;
   return key;
 }
 
@@ -131,17 +173,21 @@ std::wstring RegistrySandbox::Snapshot() const {
   std::vector<std::wstring> lines;
   UniqueHKey cu(OpenReal(HKEY_CURRENT_USER, nullptr));
   UniqueHKey lm(OpenReal(HKEY_LOCAL_MACHINE, nullptr));
-  if (cu) Walk(cu.get(), L"HKCU", lines);
-  if (lm) Walk(lm.get(), L"HKLM", lines);
+  if (cu)
+    Walk(cu.get(), L"HKCU", lines);
+  if (lm)
+    Walk(lm.get(), L"HKLM", lines);
   std::sort(lines.begin(), lines.end());
   std::wstring out;
-  for (const auto& l : lines) out += l + L"\n";
+  for (const auto& l : lines)
+    out += l + L"\n";
   return out;
 }
 
 bool RegValueExists(HKEY root, const wchar_t* path, const wchar_t* name) {
   UniqueHKey key;
-  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    return false;
   return RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 

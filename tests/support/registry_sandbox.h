@@ -2,11 +2,16 @@
 // Redirects HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT to scratch keys for
 // the lifetime of the object, so production code runs unchanged against an empty registry.
 // The scratch keys live under HKCU\Software\VelloxTests\<unique>; the destructor first undoes
-// the overrides, then deletes them.
+// the overrides, then deletes them. The constructor proves each override by reading, through
+// the predefined root, a value it wrote into the scratch key; when a scratch key or an override
+// did not take effect it ends the whole test program (exit code 3) before any test can write to
+// the real registry.
 
 #include <windows.h>
 
 #include <string>
+
+#include "common/win_handles.h"
 
 class RegistrySandbox {
  public:
@@ -26,11 +31,14 @@ class RegistrySandbox {
   std::wstring Snapshot() const;
 
  private:
+  // Ends the process when the override of root is not in effect.
+  void VerifyOverride(HKEY root, HKEY scratch, const wchar_t* rootName);
+
   std::wstring base_;
-  HKEY realHkcu_ = nullptr;
-  HKEY hkcu_ = nullptr;
-  HKEY hklm_ = nullptr;
-  HKEY hkcr_ = nullptr;
+  UniqueHKey realHkcu_;
+  UniqueHKey hkcu_;
+  UniqueHKey hklm_;
+  UniqueHKey hkcr_;
 };
 
 // Reads a value through the (possibly overridden) registry; empty optional-like results.
