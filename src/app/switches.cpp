@@ -1,5 +1,8 @@
 #include "app/switches.h"
 
+#include <windows.h>
+
+#include <climits>
 #include <cwchar>
 
 #include "app/setup_flags.h"
@@ -31,7 +34,23 @@ constexpr SwitchWord kSwitchWords[] = {
 };
 
 constexpr size_t kArgumentCapacity = 1024;
+constexpr DWORD kProgramPathCapacity = 2048;
 constexpr DWORD kWaitMilliseconds = 2000;
+
+bool IsBlank(wchar_t c) {
+  return c == L' ' || c == L'\t';
+}
+
+// True when text begins with the length units of path, compared as the file system compares
+// names: unit by unit, without regard to case (no locale rules).
+bool BeginsWithPath(const wchar_t* text, const wchar_t* path, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == 0)
+      return false;
+  }
+  return CompareStringOrdinal(text, static_cast<int>(length), path, static_cast<int>(length),
+                              TRUE) == CSTR_EQUAL;
+}
 
 bool IsSwitchPrefix(wchar_t c) {
   return c == L'-' || c == L'/';
@@ -70,11 +89,40 @@ void ActOnSwitch(SwitchAction action, const wchar_t* argument, bool& setupReques
 
 }  // namespace
 
+const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* programPath) {
+  if (commandLine == nullptr)
+    return L"";
+  const wchar_t* pos = commandLine;
+  while (IsBlank(*pos))
+    ++pos;
+  size_t length = programPath != nullptr ? WideLength(programPath) : 0;
+  if (length != 0 && length < INT_MAX) {
+    bool quoted = *pos == L'"';
+    const wchar_t* start = quoted ? pos + 1 : pos;
+    if (BeginsWithPath(start, programPath, length)) {
+      const wchar_t* end = start + length;
+      if (quoted && *end == L'"')
+        return end + 1;
+      if (!quoted && (*end == 0 || IsBlank(*end)))
+        return end;
+    }
+  }
+  const wchar_t* rest = NextArgument(pos, nullptr, 0);
+  return rest != nullptr ? rest : pos + WideLength(pos);
+}
+
 void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
                    bool& uninstallRequest) {
   int switchCount = 0;
   wchar_t argument[kArgumentCapacity];
   const wchar_t* pos = text != nullptr ? text : L"";
+  if (pass == SwitchPass::CommandLine) {
+    wchar_t programPath[kProgramPathCapacity];
+    DWORD length = GetProgramPath(programPath, kProgramPathCapacity);
+    if (length == 0 || length >= kProgramPathCapacity)
+      programPath[0] = 0;  // unknown or cut short: the first argument is taken as the program
+    pos = SkipProgramPath(pos, programPath);
+  }
   while ((pos = NextArgument(pos, argument, kArgumentCapacity)) != nullptr) {
     if (!IsSwitchPrefix(argument[0]))
       continue;

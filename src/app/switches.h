@@ -7,7 +7,18 @@ enum class SwitchPass {
   CommandLine,  // the process command line (which begins with the program's own path)
 };
 
-// Scans text for switches (arguments starting with '-' or '/') and acts on them:
+// Where the arguments of a process command line begin: behind the program's own path, which
+// is never read as switches. The path counts when the line begins (after blanks) with
+// programPath, compared without regard to case, either quoted or as it stands followed by a
+// blank or the end: an unquoted path may hold blanks and words such as " -" or " -s1 ".
+// Otherwise (a short-name form, another spelling, an empty programPath) the first argument as
+// NextArgument reads it is the program. Never returns null: the result points into commandLine
+// (at its terminator when nothing follows), or at an empty text when commandLine is null.
+const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* programPath);
+
+// Scans text for switches (arguments starting with '-' or '/') and acts on them. In the
+// command-line pass the program's own path (GetProgramPath) at the start of text is skipped
+// first (SkipProgramPath); the environment pass has no program path and reads all of text.
 // - /s, -S, /s1, /s- ... (S followed by no ASCII letter) set SetupFlags.Silent in either pass;
 // - in the command-line pass, /setup sets setupRequest, /msi SetupFlags.Msi, /init<text>
 //   SetupFlags.InitText, /wait pauses two seconds, /noex[plorer] SetupFlags.NoExplorer and

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cwchar>
+#include <memory>
+#include <vector>
 
 #include "common/file.h"
+#include "common/find_file.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
@@ -23,11 +27,49 @@ constexpr int kVersionBuild = 0;
 constexpr wchar_t kUninstallKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
 constexpr size_t kPieceCapacity = 100;
+constexpr size_t kPathCapacity = 2048;
+// Folders nested deeper than this below the installation folder are not counted. Links are
+// never entered anyway; the limit keeps any loop the search did not report as a link finite.
+constexpr size_t kMaxFolderDepth = 32;
 
 // True for an existing file; folders and missing paths are not files.
 bool IsExistingFile(const wchar_t* path) {
   DWORD attributes = GetFileAttr(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
+}
+
+// The bytes of all files below folder. Folders that are reparse points (links, junctions,
+// mount points) are not entered: what they lead to is not part of the installation. One search
+// per level is kept, on the heap; an unreadable folder counts as empty.
+uint64_t SumFileSizes(const wchar_t* folder) {
+  std::vector<std::unique_ptr<FindFile>> levels;
+  auto enter = [&levels](const wchar_t* path) {
+    wchar_t mask[kPathCapacity];
+    JoinPath(path, L"*", mask, kPathCapacity);
+    if (std::wcscmp(FileNamePart(mask), L"*") != 0)
+      return;  // a mask cut short would search some other folder
+    levels.push_back(std::make_unique<FindFile>());
+    levels.back()->SetMask(mask);
+  };
+  auto found = std::make_unique<FindData>();
+  uint64_t total = 0;
+  enter(folder);
+  while (!levels.empty()) {
+    if (!levels.back()->Next(*found)) {
+      levels.pop_back();
+    } else if (!found->IsDirectory) {
+      total += found->Size;
+    } else if (!found->IsReparsePoint && levels.size() < kMaxFolderDepth) {
+      enter(found->Name);
+    }
+  }
+  return total;
+}
+
+// The installed size as the list of installed programs shows it: KiB, rounded up.
+uint32_t EstimatedSizeKiB(const wchar_t* folder) {
+  uint64_t kib = (SumFileSizes(folder) + 1023) / 1024;
+  return kib > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kib);
 }
 
 }  // namespace
@@ -66,11 +108,20 @@ void WriteUninstallEntry() {
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"VersionMajor", kVersionMajor);
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"VersionMinor", kVersionMinor);
 
-  // Unquoted and without arguments: Windows runs it as it stands, which starts Uninstall mode.
-  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", path);
+  // Quoted: unquoted, a folder such as "C:\Apps Portable" would let Windows start
+  // "C:\Apps.exe" instead. Without switches the program runs Uninstall mode; with /s silently.
+  wchar_t command[kPathCapacity + 8];
+  CopyBounded(command, L"\"");
+  AppendBounded(command, path);
+  AppendBounded(command, L"\"");
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", command);
+  AppendBounded(command, L" /s");
+  (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString", command);
 
   wchar_t folder[2048];
   FolderOfPath(path, folder, 2048);  // keeps the trailing backslash
+  (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize",
+                        EstimatedSizeKiB(folder));
 
   // An icon that an installer set stays, as long as it names an existing file. "path,index"
   // names no file and is replaced.

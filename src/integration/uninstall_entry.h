@@ -4,7 +4,10 @@
 #include <cstddef>
 
 // Writes "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver" under
-// HKEY_LOCAL_MACHINE; its uninstall command is this program without arguments.
+// HKEY_LOCAL_MACHINE. Its uninstall command is this program's path, quoted, without arguments
+// (Uninstall mode); the quiet one adds /s. EstimatedSize is the size of the files below the
+// program's folder in KiB, rounded up, without entering links. The removal deletes the whole
+// key, these values with it.
 void WriteUninstallEntry();
 // Appends the version text "6.21 (<bitness>)" to text, behind a blank when text is not empty.
 // Never writes past capacity (characters, terminator included).

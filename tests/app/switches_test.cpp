@@ -30,8 +30,9 @@ class SwitchesTest : public testing::Test {
     SetMessageBoxAnswerForTesting(0);
     SetProgramPathForTesting(nullptr);
   }
-  // Both passes, as the entry routine runs them.
+  // Both passes, as the entry routine runs them, on a fresh SetupFlags.
   static Requests Parse(const wchar_t* sfxcmd, const wchar_t* commandLine) {
+    SetupFlags = SetupFlagsRecord{};
     Requests r;
     ParseSwitches(SwitchPass::Environment, sfxcmd, r.Setup, r.Uninstall);
     ParseSwitches(SwitchPass::CommandLine, commandLine, r.Setup, r.Uninstall);
@@ -54,9 +55,39 @@ TEST_F(SwitchesTest, NoSwitchMeansUninstall) {
   EXPECT_FALSE(SetupFlags.Msi);
 }
 
+// Windows hands over the command line as it was written: an entry of an earlier version holds
+// the program's path unquoted, and its folder may hold " -" or " -s1 ".
+TEST_F(SwitchesTest, TheProgramsOwnPathIsNeverReadAsSwitches) {
+  struct Case {
+    const wchar_t* Module;
+    const wchar_t* CommandLine;
+    bool Silent;
+    bool Uninstall;
+  };
+  const Case cases[] = {
+      {L"D:\\Apps - Portable\\Vellox\\uninstall.exe", L"D:\\Apps - Portable\\Vellox\\uninstall.exe",
+       false, true},
+      {L"D:\\Apps - Portable\\Vellox\\uninstall.exe",
+       L"D:\\Apps - Portable\\Vellox\\uninstall.exe /s", true, true},
+      {L"C:\\x -s1 y\\uninstall.exe", L"C:\\x -s1 y\\uninstall.exe", false, true},
+      {L"C:\\x -s1 y\\uninstall.exe", L"\"C:\\x -s1 y\\uninstall.exe\" /foo", false, false},
+      {L"C:\\x -s1 y\\uninstall.exe", L"  c:\\X -S1 Y\\UNINSTALL.EXE\t", false, true},
+      // Spelt otherwise (short names): the first argument is the program.
+      {L"C:\\x -s1 y\\uninstall.exe", L"C:\\X-S1Y~1\\uninstall.exe /s", true, true},
+      // The path must end where the module's path ends.
+      {L"C:\\x -s1 y\\u", L"C:\\x -s1 y\\uninstall.exe", true, true},
+  };
+  for (const Case& c : cases) {
+    SetProgramPathForTesting(c.Module);
+    Requests r = Parse(L"", c.CommandLine);
+    EXPECT_EQ(c.Silent, SetupFlags.Silent) << c.CommandLine;
+    EXPECT_EQ(c.Uninstall, r.Uninstall) << c.CommandLine;
+    EXPECT_FALSE(r.Setup) << c.CommandLine;
+  }
+}
+
 TEST_F(SwitchesTest, SilentSwitchesAreNotCounted) {
   for (const wchar_t* s : {L" /s", L" -S", L" /s1", L" /s-", L" /S\u00e9", L" /s /s"}) {
-    SetupFlags = SetupFlagsRecord{};
     Requests r = Parse(kProgram + s);
     EXPECT_TRUE(SetupFlags.Silent) << s;
     EXPECT_TRUE(r.Uninstall) << s;  // a silent uninstall
@@ -66,7 +97,6 @@ TEST_F(SwitchesTest, SilentSwitchesAreNotCounted) {
 
 TEST_F(SwitchesTest, SwitchesThatOnlyBeginWithSAreNotSilent) {
   for (const wchar_t* s : {L" /silent", L" /setup", L" /sa", L" /Sz"}) {
-    SetupFlags = SetupFlagsRecord{};
     Requests r = Parse(kProgram + s);
     EXPECT_FALSE(SetupFlags.Silent) << s;
     EXPECT_FALSE(r.Uninstall) << s;
@@ -87,7 +117,6 @@ TEST_F(SwitchesTest, SetupMatchesByCaseInsensitivePrefix) {
 
 TEST_F(SwitchesTest, UnknownSwitchesCountButDoNothing) {
   for (const wchar_t* s : {L" /foo", L" /", L" -", L" /silent", L" /noe", L" /ms"}) {
-    SetupFlags = SetupFlagsRecord{};
     Requests r = Parse(kProgram + s);
     EXPECT_FALSE(r.Uninstall) << s;
     EXPECT_FALSE(r.Setup) << s;
@@ -101,10 +130,8 @@ TEST_F(SwitchesTest, UnknownSwitchesCountButDoNothing) {
 TEST_F(SwitchesTest, NoExplorerNeedsItsFirstFourLetters) {
   Parse(kProgram + L" /noex");
   EXPECT_TRUE(SetupFlags.NoExplorer);
-  SetupFlags = SetupFlagsRecord{};
   Parse(kProgram + L" -NOEXPLORER");
   EXPECT_TRUE(SetupFlags.NoExplorer);
-  SetupFlags = SetupFlagsRecord{};
   Parse(kProgram + L" /noe");
   EXPECT_FALSE(SetupFlags.NoExplorer);
 }
@@ -120,7 +147,6 @@ TEST_F(SwitchesTest, MsiAndSetupTogether) {
 TEST_F(SwitchesTest, InitTakesTheRestOfTheArgument) {
   Parse(kProgram + L" /initA1010D1");
   EXPECT_STREQ(SetupFlags.InitText, L"A1010D1");
-  SetupFlags = SetupFlagsRecord{};
   Parse(kProgram + L" -INIT");
   EXPECT_STREQ(SetupFlags.InitText, L"");
   // Cut to 39 characters.
@@ -128,18 +154,17 @@ TEST_F(SwitchesTest, InitTakesTheRestOfTheArgument) {
   Parse(kProgram + L" /init" + text);
   EXPECT_EQ(std::wstring(SetupFlags.InitText), text.substr(0, 39));
   // Quoted text keeps its spaces; the quotes go.
-  SetupFlags = SetupFlagsRecord{};
   Parse(kProgram + L" \"/init A 1\"");
   EXPECT_STREQ(SetupFlags.InitText, L" A 1");
 }
 
 TEST_F(SwitchesTest, EnvironmentPassOnlyHonoursSilent) {
   // "sfxcmd" holding /s makes the setup silent; holding /setup has no effect.
-  Requests r = Parse(L"vellox.exe /s", (kProgram + L" /setup").c_str());
+  // Nothing of "sfxcmd" is skipped as a program path: a leading /s still counts.
+  Requests r = Parse(L"/s", (kProgram + L" /setup").c_str());
   EXPECT_TRUE(r.Setup);
   EXPECT_TRUE(SetupFlags.Silent);
 
-  SetupFlags = SetupFlagsRecord{};
   r = Parse(L"/setup /msi /noexplorer /initX /warning", kProgram.c_str());
   EXPECT_FALSE(r.Setup);
   EXPECT_FALSE(SetupFlags.Msi);
@@ -193,13 +218,12 @@ TEST_F(SwitchesTest, WarningTextIsCutToItsBuffer) {
   EXPECT_NE(text.find(L"ddddd"), std::wstring::npos);
 }
 
-TEST_F(SwitchesTest, WaitPausesTwoSeconds) {
-  ULONGLONG start = GetTickCount64();
-  Requests r = Parse(kProgram + L" /wait");
-  ULONGLONG elapsed = GetTickCount64() - start;
-  EXPECT_GE(elapsed, 1900u);
+TEST_F(SwitchesTest, WaitCountsAsASwitch) {
+  // It pauses and goes on scanning; the pause itself is the system's Sleep, not timed here.
+  Requests r = Parse(kProgram + L" /wait /noex");
   EXPECT_FALSE(r.Uninstall);
   EXPECT_FALSE(r.Setup);
+  EXPECT_TRUE(SetupFlags.NoExplorer);
 }
 
 // --- Hostile command lines ---
@@ -210,7 +234,6 @@ TEST_F(SwitchesTest, UnterminatedQuotesAndOddCharacters) {
   EXPECT_TRUE(r.Uninstall);
   r = Parse(kProgram + L" \"/setup");  // the quote toggles and is not copied
   EXPECT_TRUE(r.Setup);
-  SetupFlags = SetupFlagsRecord{};
   r = Parse(kProgram + L" \"\" \"\"\"\" \t\t /\u00df\u4e2d\u6587 \U0001F600 -\xD800");
   EXPECT_FALSE(r.Uninstall);
   EXPECT_FALSE(SetupFlags.Silent);
@@ -227,7 +250,6 @@ TEST_F(SwitchesTest, VeryLongArgumentsAreCut) {
   Parse(kProgram + huge);
   EXPECT_EQ(std::wstring(SetupFlags.InitText), std::wstring(39, L'7'));
   // A long plain word stays one plain word, whatever its tail holds.
-  SetupFlags = SetupFlagsRecord{};
   Requests r = Parse(kProgram + L" x" + std::wstring(1030, L'x') + L"/setup");
   EXPECT_FALSE(r.Setup);
   EXPECT_TRUE(r.Uninstall);

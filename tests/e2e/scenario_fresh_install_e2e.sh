@@ -38,8 +38,8 @@ e2e_check "the ZIP template is an empty archive (22 bytes)" \
 scn_check_value "the 64-bit shell extension is registered" \
   "$SCN_CLASSES\\CLSID\\{7A2C90E1-3D54-4B35-8D1F-3C6E2B905A77}\\InProcServer32" "" \
   "$E2E_INSTALL_WIN\\vlxext.dll"
-scn_check_value "the uninstall entry runs this program without arguments" "$SCN_UNINSTALL_KEY" \
-  UninstallString "$E2E_INSTALL_WIN\\uninstall.exe"
+scn_check_value "the uninstall entry runs this program, quoted, without arguments" \
+  "$SCN_UNINSTALL_KEY" UninstallString "\"$E2E_INSTALL_WIN\\uninstall.exe\""
 scn_check_value "the uninstall entry knows the folder" "$SCN_UNINSTALL_KEY" InstallLocation \
   "$E2E_INSTALL_WIN\\"
 e2e_check_contains "the uninstall entry's name carries the version" \

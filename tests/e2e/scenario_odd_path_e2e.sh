@@ -18,7 +18,7 @@ scn_check_value "App Paths names the archiver in that folder" "$SCN_APP_PATHS_KE
   "$folder\\Vellox.exe"
 scn_check_value "App Paths Path is that folder" "$SCN_APP_PATHS_KEY" Path "$folder"
 scn_check_value "the uninstall entry names the program in that folder" "$SCN_UNINSTALL_KEY" \
-  UninstallString "$folder\\uninstall.exe"
+  UninstallString "\"$folder\\uninstall.exe\""
 scn_check_value "the ZIP class opens archives with the archiver in that folder" \
   "$SCN_CLASSES\\Vellox.ZIP\\shell\\open\\command" "" "\"$folder\\Vellox.exe\" \"%1\""
 

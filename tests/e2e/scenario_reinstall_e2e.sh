@@ -41,7 +41,7 @@ desktop_links=$(find "$WINEPREFIX/drive_c/users" -ipath '*/Desktop/Vellox.lnk' 2
 e2e_check "second setup: a desktop shortcut exists" test -n "$desktop_links"
 e2e_check_not "second setup: the program group is gone" test -e "$all_users_group"
 scn_check_value "second setup: the uninstall entry names the program" "$SCN_UNINSTALL_KEY" \
-  UninstallString "$E2E_INSTALL_WIN\\uninstall.exe"
+  UninstallString "\"$E2E_INSTALL_WIN\\uninstall.exe\""
 
 scn_uninstall /s
 e2e_check_eq "uninstall exits with 0" 0 "$E2E_RC"

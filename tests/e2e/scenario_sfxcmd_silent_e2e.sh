@@ -34,7 +34,7 @@ e2e_check_eq "setup exits with 0" 0 "$E2E_RC"
 e2e_check_eq "no window was shown" 0 "$windows_seen"
 scn_check_value "the stored choices are integrated" "$SCN_CLASSES\\.zip" "" Vellox.ZIP
 scn_check_value "the uninstall entry is written" "$SCN_UNINSTALL_KEY" UninstallString \
-  "$E2E_INSTALL_WIN\\uninstall.exe"
+  "\"$E2E_INSTALL_WIN\\uninstall.exe\""
 e2e_check "the settings file beside the archive is deployed unchanged" \
   cmp -s "$E2E_DIR/download/vellox.ini" "$E2E_INSTALL/vellox.ini"
 

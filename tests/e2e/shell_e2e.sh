@@ -89,7 +89,7 @@ e2e_check_eq "the output names the all-users program group" \
 list=$(e2e_wine uninstaller --list 2>/dev/null | tr -d '\r')
 e2e_check_contains "the Windows list of installed programs shows the entry" "$list" \
   "Vellox archiver|||Vellox 6.21 (64-bit)"
-e2e_check_eq "the entry runs the installed program" "$PROGRAM_WIN" \
+e2e_check_eq "the entry runs the installed program" "\"$PROGRAM_WIN\"" \
   "$(e2e_reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver' UninstallString)"
 e2e_check_eq "App Paths name the archiver" "$E2E_INSTALL_WIN\\Vellox.exe" \
   "$(e2e_reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Vellox.exe' '')"

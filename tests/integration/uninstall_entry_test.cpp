@@ -10,6 +10,7 @@
 #include "lang/messages.h"
 #include "resources/resource.h"
 #include "support/registry_sandbox.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -55,7 +56,9 @@ TEST_F(UninstallEntryTest, WritesEveryValue) {
   EXPECT_EQ(L"6.21.0", Entry(L"DisplayVersion"));
   EXPECT_EQ(6u, RegReadDword(HKEY_LOCAL_MACHINE, kEntry, L"VersionMajor"));
   EXPECT_EQ(21u, RegReadDword(HKEY_LOCAL_MACHINE, kEntry, L"VersionMinor"));
-  EXPECT_EQ(folder + L"uninstall.exe", Entry(L"UninstallString"));  // no quotation marks
+  EXPECT_EQ(L"\"" + folder + L"uninstall.exe\"", Entry(L"UninstallString"));
+  EXPECT_EQ(L"\"" + folder + L"uninstall.exe\" /s", Entry(L"QuietUninstallString"));
+  EXPECT_EQ(1u, RegReadDword(HKEY_LOCAL_MACHINE, kEntry, L"EstimatedSize"));  // eight bytes
   EXPECT_EQ(folder + L"Vellox.exe", Entry(L"DisplayIcon"));
   EXPECT_EQ(folder, Entry(L"InstallLocation"));
   EXPECT_EQ(1u, RegReadDword(HKEY_LOCAL_MACHINE, kEntry, L"NoModify"));
@@ -64,12 +67,26 @@ TEST_F(UninstallEntryTest, WritesEveryValue) {
   EXPECT_EQ(L"Tarsel GmbH", Entry(L"Publisher"));
 }
 
-TEST_F(UninstallEntryTest, FolderWithBlanksStaysUnquoted) {
-  SetProgramPathForTesting(L"C:\\Program Files\\Vellox\\uninstall.exe");
+// Unquoted, "C:\Apps Portable\Vellox\uninstall.exe" would start "C:\Apps.exe" when one exists.
+TEST_F(UninstallEntryTest, CommandsQuoteAPathWithBlanks) {
+  SetProgramPathForTesting(L"C:\\Apps Portable\\Vellox\\uninstall.exe");
   WriteUninstallEntry();
-  EXPECT_EQ(L"C:\\Program Files\\Vellox\\uninstall.exe", Entry(L"UninstallString"));
-  EXPECT_EQ(L"C:\\Program Files\\Vellox\\", Entry(L"InstallLocation"));
-  EXPECT_EQ(L"C:\\Program Files\\Vellox\\Vellox.exe", Entry(L"DisplayIcon"));
+  EXPECT_EQ(L"\"C:\\Apps Portable\\Vellox\\uninstall.exe\"", Entry(L"UninstallString"));
+  EXPECT_EQ(L"\"C:\\Apps Portable\\Vellox\\uninstall.exe\" /s", Entry(L"QuietUninstallString"));
+  EXPECT_EQ(L"C:\\Apps Portable\\Vellox\\", Entry(L"InstallLocation"));
+  EXPECT_EQ(L"C:\\Apps Portable\\Vellox\\Vellox.exe", Entry(L"DisplayIcon"));
+}
+
+TEST_F(UninstallEntryTest, EstimatedSizeIsEveryFileBelowTheFolderInKiBRoundedUp) {
+  ScratchFolder folder;
+  folder.WriteFile(L"uninstall.exe", std::string(1000, 'u'));
+  folder.WriteFile(L"sub\\a.dat", std::string(2000, 'a'));
+  folder.WriteFile(L"sub\\deep\\b.dat", std::string(1033, 'b'));
+  folder.MakeFolder(L"empty");
+  SetProgramPathForTesting(folder.Join(L"uninstall.exe").c_str());
+  WriteUninstallEntry();
+  // 4033 bytes: 4 KiB (3 when rounded down, 5 when each file were rounded on its own).
+  EXPECT_EQ(4u, RegReadDword(HKEY_LOCAL_MACHINE, kEntry, L"EstimatedSize"));
 }
 
 TEST_F(UninstallEntryTest, DisplayIconIsKeptOnlyWhenItNamesAnExistingFile) {
