@@ -22,8 +22,9 @@ constexpr wchar_t kUninstallKey[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
 constexpr wchar_t kAppPathsRemoveKey[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
-// Class keys that only the archiver owns; removed with everything below them.
-constexpr const wchar_t* kOwnClassKeys[] = {L"Vellox", L"Vellox.ZIP", L"Vellox.REV", L".rev"};
+// Class keys that only the archiver owns; removed with everything below them. ".rev" is not
+// one of them: it is an extension that may have had, or may have got, another owner.
+constexpr const wchar_t* kOwnClassKeys[] = {L"Vellox", L"Vellox.ZIP", L"Vellox.REV"};
 constexpr size_t kPathCapacity = 2048;
 
 bool IsExistingFile(const wchar_t* path) {
@@ -77,7 +78,9 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, s
 
 void RemoveIntegration() {
   const IntegrationOptions none = {};
+  // The give-backs read their backups from the per-user settings, which go last.
   AssociateAll(none);
+  ReleaseRevAssociation();
   // Wait until Explorer has taken the associations back before the handlers go.
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
   RegisterShellExtensions(true, none);

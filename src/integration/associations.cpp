@@ -21,6 +21,8 @@ constexpr size_t kKeyCapacity = 128;
 constexpr unsigned kVolumesTaken = 30;       // .r00 to .r29 point at the archiver
 constexpr unsigned kVolumesGivenBack = 100;  // .r00 to .r99 are cleared or restored
 constexpr uint32_t kNoBackup = 2;            // "Exist" read default: no backup was taken
+constexpr wchar_t kRevExtension[] = L".rev";
+constexpr wchar_t kRevClass[] = L"Vellox.REV";
 
 struct ClassKey {
   const wchar_t* Name;
@@ -31,7 +33,7 @@ struct ClassKey {
 const ClassKey kClassKeys[] = {
     {L"Vellox", IDS_VELLOXARC, L",0"},
     {L"Vellox.ZIP", IDS_VELLOXZIPARC, L",0"},
-    {L"Vellox.REV", IDS_VLXRECVOL, L",1"},
+    {kRevClass, IDS_VLXRECVOL, L",1"},
 };
 
 void BackupKeyOf(const wchar_t* extension, wchar_t* dest) {
@@ -134,6 +136,21 @@ void GiveBackVolumes(bool ownFormatAbsent, const wchar_t* ownFormatType) {
   }
 }
 
+bool IsRevOurs() {
+  wchar_t type[kTypeCapacity];
+  (void)ReadSettingString(HKEY_CLASSES_ROOT, kRevExtension, L"", type, L"", kTypeCapacity);
+  return CompareNoCase(type, kRevClass) == 0;
+}
+
+// ".rev" is taken like any archive type: its former owner is backed up first (an older backup
+// is kept while ".rev" is still ours) and only its default value is changed, so another
+// program's subkeys under it stay as they are.
+void TakeRevAssociation() {
+  if (!IsRevOurs())
+    TakeBackup(kRevExtension, false);
+  (void)WriteSettingString(HKEY_CLASSES_ROOT, kRevExtension, L"", kRevClass);
+}
+
 }  // namespace
 
 bool RegisterProgIds() {
@@ -146,9 +163,8 @@ bool RegisterProgIds() {
 
   bool first = true;
   for (const ClassKey& classKey : kClassKeys) {
-    if (classKey.DescriptionId == IDS_VLXRECVOL) {
-      (void)WriteSettingString(HKEY_CLASSES_ROOT, L".rev", L"", L"Vellox.REV");
-    }
+    if (classKey.DescriptionId == IDS_VLXRECVOL)
+      TakeRevAssociation();
     const LONG result = WriteSettingString(HKEY_CLASSES_ROOT, classKey.Name, L"",
                                            MessageText(classKey.DescriptionId));
     if (first && result == ERROR_ACCESS_DENIED)
@@ -243,4 +259,19 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellInte
 
 void ReleaseAceAssociation() {
   AssociateExtension(L".ace", false, false, false, false);
+}
+
+void ReleaseRevAssociation() {
+  if (!IsRevOurs())
+    return;  // another program's now (or nobody's): left exactly as it is
+  wchar_t backupKey[kKeyCapacity];
+  BackupKeyOf(kRevExtension, backupKey);
+  // Without a backup (an installation that took ".rev" without one) the key counts as the
+  // archiver's own: only its default value and the key itself go, never another's subkeys.
+  const uint32_t exist = ReadUserInt(backupKey, L"Exist", kNoBackup);
+  wchar_t type[kTypeCapacity];
+  ReadBackupType(backupKey, type);
+  if (CompareNoCase(type, kRevClass) == 0)
+    type[0] = 0;
+  WriteBackBackup(kRevExtension, exist == 0 || exist == kNoBackup, type);
 }

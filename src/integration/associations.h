@@ -12,7 +12,8 @@
 #include "integration/integration_options.h"
 
 // Registers the class keys "Vellox", "Vellox.ZIP" and "Vellox.REV" (description, open
-// command, and an icon only where none is set) and points ".rev" at "Vellox.REV".
+// command, and an icon only where none is set) and points ".rev" at "Vellox.REV", after
+// backing up its former owner under "Setup\.rev" as for any extension.
 // False, with nothing written, when the first write is refused with ERROR_ACCESS_DENIED;
 // every other failure is ignored.
 bool RegisterProgIds();
@@ -36,3 +37,10 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellInte
 // Gives ".ace", a type no longer in the association table, back to its former owner when it
 // still points at the archiver; otherwise leaves it alone.
 void ReleaseAceAssociation();
+
+// Gives ".rev" back while it still names "Vellox.REV" (in any letter case): its former default
+// value, or, when it did not exist before or no backup was taken, the key deleted only if
+// nothing else lives below it (its default value cleared otherwise). A ".rev" that another
+// program has taken meanwhile is left as it is. Reads the backup, so it must run before the
+// per-user settings are deleted.
+void ReleaseRevAssociation();

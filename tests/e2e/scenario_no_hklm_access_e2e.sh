@@ -12,8 +12,7 @@ e2e_init scenario_no_hklm_access
 scn_make_install
 scn_snapshot "$E2E_DIR/reg-unlocked"
 e2e_run 30 "$E2E_PROGRAMS/lock_registry_key.exe" "$SCN_APP_PATHS_KEY" "$SCN_UNINSTALL_KEY" \
-  "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" \
-  "$SCN_CLASSES\\Vellox.REV" "$SCN_CLASSES\\.rev"
+  "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" "$SCN_CLASSES\\Vellox.REV"
 e2e_check_eq "the machine-wide keys are locked" 0 "$E2E_RC"
 scn_snapshot "$E2E_DIR/reg-before"
 grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-before" >"$E2E_DIR/machine-before"

@@ -61,6 +61,10 @@ void CreateSystemKeys() {
   RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"CompressedFolder");
   RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName",
                  L"C:\\Windows\\ShellNew\\zip.zip");
+  // Recovery volumes of another program, with keys of its own below the extension.
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev", L"", L"Other.Rev");
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev", L"");
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"NullFile", L"");
 }
 
 class ApplyIntegrationTest : public testing::Test {

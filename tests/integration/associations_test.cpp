@@ -78,6 +78,53 @@ TEST_F(AssociationsTest, DeniedClassesRootWritesNothing) {
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".rev"));
 }
 
+TEST_F(AssociationsTest, RevOfAnotherProgramIsBackedUpAndOnlyItsDefaultGivenBack) {
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev", nullptr, L"Other.Rev");
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev", L"");
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"FileName", L"C:\\Other\\new.rev");
+  ASSERT_TRUE(RegisterProgIds());
+  EXPECT_EQ(L"Vellox.REV", Default(L".rev"));
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev", nullptr, L"vellox.rev");  // ours in any case
+  ASSERT_TRUE(RegisterProgIds());  // a re-setup keeps the first backup
+  EXPECT_EQ(L"Other.Rev", RegReadString(HKEY_CURRENT_USER, Backup(L".rev").c_str(), L"Type"));
+  EXPECT_EQ(1u, RegReadDword(HKEY_CURRENT_USER, Backup(L".rev").c_str(), L"Exist"));
+
+  ReleaseRevAssociation();
+  EXPECT_EQ(L"Other.Rev", Default(L".rev"));
+  EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev"));
+  EXPECT_EQ(L"C:\\Other\\new.rev",
+            RegReadString(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"FileName"));
+}
+
+TEST_F(AssociationsTest, AnAbsentRevIsDeletedAgainButNeverAnotherProgramsSubkeys) {
+  ASSERT_TRUE(RegisterProgIds());
+  EXPECT_EQ(0u, RegReadDword(HKEY_CURRENT_USER, Backup(L".rev").c_str(), L"Exist"));
+  ReleaseRevAssociation();
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".rev"));
+
+  ASSERT_TRUE(RegisterProgIds());
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev", L"");
+  ReleaseRevAssociation();
+  EXPECT_EQ(L"", Default(L".rev"));
+  EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev"));
+
+  // Taken by an installation that kept no backup: the archiver's alone, so it goes.
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".rev");
+  RegDeleteTreeW(HKEY_CURRENT_USER, Backup(L".rev").c_str());
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev", nullptr, L"VELLOX.REV");
+  ReleaseRevAssociation();
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".rev"));
+}
+
+TEST_F(AssociationsTest, ARevTakenMeanwhileIsLeftAlone) {
+  ASSERT_TRUE(RegisterProgIds());
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev", nullptr, L"Newcomer.Rev");
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"NullFile", L"");
+  ReleaseRevAssociation();
+  EXPECT_EQ(L"Newcomer.Rev", Default(L".rev"));
+  EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"NullFile"));
+}
+
 TEST_F(AssociationsTest, APreviouslyAbsentExtensionIsDeletedAgain) {
   AssociateExtension(L".7z", true, true, false, false);
   EXPECT_EQ(L"Vellox", Default(L".7z"));
