@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dialog_test_util.h"
-#include "support/registry_sandbox.h"
 #include "resources/resource.h"
+#include "settings/settings_store.h"
+#include "settings/settings_test_env.h"
+#include "support/registry_sandbox.h"
 
 using dialog_test::DialogTest;
 
@@ -173,4 +177,43 @@ TEST_F(ContextItemsTest, HelpOpensTheContextItemsPage) {
   ASSERT_EQ(dialog_test::HelpCalls().size(), 1u);
   EXPECT_NE(dialog_test::HelpCalls()[0].File.find(L"::/html/HELPContextItems.htm"),
             std::wstring::npos);
+}
+
+// A portable installation: the settings file beside the program takes the items, the registry
+// gets nothing, and the file is on disk as soon as OK returns (not only at process exit).
+namespace {
+class ContextItemsPortableTest : public DialogTest {
+ protected:
+  SettingsEnvironment env_;
+};
+bool Holds(const std::string& file, const wchar_t* line) {
+  return file.find(Utf16Le(std::wstring(line) + L"\r\n", false)) != std::string::npos;
+}
+}  // namespace
+
+TEST_F(ContextItemsPortableTest, OkWritesTheSettingsFileAndCancelWritesNothing) {
+  const std::string original = Utf16Le(L"HKCU\\Setup\\MenuItems\\Test=1\r\n");
+  env_.WriteIni(original);
+  const std::wstring registry = env_.Registry().Snapshot();
+
+  HWND cancelled = Create(L"SETUPCONTEXTITEMS", ContextItemsDialogProc, 0);
+  ASSERT_NE(cancelled, nullptr);
+  EXPECT_TRUE(Checked(cancelled, IDC_CONTEXTTEST)) << "read from the file";
+  Click(cancelled, IDC_CONTEXTNEWVLX);
+  SendMessageW(cancelled, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(env_.ReadIni(), original);
+  ASSERT_TRUE(SaveSettingsFile());  // what Cancel left in memory, as the exit would save it
+  EXPECT_FALSE(Holds(env_.ReadIni(), L"HKCU\\Setup\\MenuItems\\NewVLX=0"));
+
+  HWND d = Create(L"SETUPCONTEXTITEMS", ContextItemsDialogProc, 0);
+  ASSERT_NE(d, nullptr);
+  Click(d, IDC_CONTEXTNEWVLX);
+  SetDlgItemTextW(d, IDC_CONTEXTALWAYSARC, L"*.img");
+  SendMessageW(d, WM_COMMAND, IDOK, 0);
+  const std::string saved = env_.ReadIni();
+  EXPECT_TRUE(Holds(saved, L"HKCU\\Setup\\MenuItems\\NewVLX=0"));
+  EXPECT_TRUE(Holds(saved, L"HKCU\\Setup\\MenuItems\\NewZIP=1"));
+  EXPECT_TRUE(Holds(saved, L"HKCU\\Setup\\MenuItems\\Test=1"));
+  EXPECT_TRUE(Holds(saved, L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img\""));
+  EXPECT_EQ(env_.Registry().Snapshot(), registry);
 }

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dialog_test_util.h"
 #include "dialogs/dialog_common.h"
 #include "resources/resource.h"
+#include "support/registry_sandbox.h"
+#include "support/scratch_folder.h"
 
 using dialog_test::DialogTest;
 using dialog_test::HelpCalls;
@@ -96,4 +100,72 @@ TEST_F(DoneDialogTest, EscapeAndCloseEndWithOne) {
     EXPECT_EQ(RunModalDialog(L"DONEDLG", nullptr, DoneDialogProc, 0), 1) << command;
     KillTimer(nullptr, timer);
   }
+}
+
+// The licence and home-page buttons hand their targets to the shell. The sandbox's classes
+// send text files and https addresses to the archiver stand-in, which logs what it was given;
+// the address comes from a translation, so it must be the localised message's text.
+namespace {
+
+class DoneDialogShellTest : public DoneDialogTest {
+ protected:
+  void SetUp() override {
+    DoneDialogTest::SetUp();
+    const std::wstring open = L"\"" + TestProgramFolder() + L"\\Vellox.exe\" \"%1\"";
+    RegWriteString(HKEY_CLASSES_ROOT, L".txt", L"", L"VelloxTest.Text");
+    RegWriteString(HKEY_CLASSES_ROOT, L"VelloxTest.Text\\shell\\open\\command", L"", open.c_str());
+    RegWriteString(HKEY_CLASSES_ROOT, L"https", L"URL Protocol", L"");
+    RegWriteString(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", L"", open.c_str());
+    SetEnvironmentVariableW(L"VELLOX_STANDIN_LOG", log_.c_str());
+    const std::wstring lng =
+        L"***messages***\r\n:STRINGS\r\nIDS_HOMEURL \"https://vellox.example/de/\"\r\n";
+    ParseLanguageFileText(lng.c_str(), lng.size());
+  }
+  void TearDown() override {
+    ClearLanguageFile();
+    SetEnvironmentVariableW(L"VELLOX_STANDIN_LOG", nullptr);
+    DoneDialogTest::TearDown();
+  }
+  // The arguments of the stand-in's next start (it is not waited for by the shell): the text
+  // after its own path, once its line is complete; empty when it never started.
+  std::string NextStart() {
+    std::string bytes;
+    for (int i = 0; i < 400; ++i) {
+      if (ReadWholeFile(log_, bytes) && !bytes.empty() && bytes.back() == '\n')
+        break;
+      bytes.clear();
+      Sleep(25);
+    }
+    DeleteFileW(log_.c_str());
+    const size_t tab = bytes.find('\t');
+    return tab == std::string::npos ? std::string() : bytes.substr(tab + 1);
+  }
+  static std::string Utf8(const std::wstring& text) {
+    char bytes[2048];
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, 2048, nullptr, nullptr);
+    return n > 0 ? std::string(bytes, n - 1) : std::string();
+  }
+
+  RegistrySandbox sandbox_;
+  ScratchFolder scratch_;
+  std::wstring log_ = scratch_.Join(L"opened.log");
+};
+
+}  // namespace
+
+TEST_F(DoneDialogShellTest, LicenceOpensTheCurrentFoldersFileAndHomePageTheLocalisedAddress) {
+  const std::wstring folder = scratch_.MakeFolder(L"Vellox Suite");
+  scratch_.WriteFile(L"Vellox Suite\\license.txt", "licence");
+  wchar_t saved[2048];
+  GetCurrentDirectoryW(2048, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  HWND d = Create(L"DONEDLG", DoneDialogProc);
+  ASSERT_NE(d, nullptr);
+  SendMessageW(d, WM_COMMAND, IDC_VIEWLICENSE, 0);
+  SetCurrentDirectoryW(saved);
+  EXPECT_EQ(NextStart(), "1\t" + Utf8(folder) + "\\license.txt\n");
+
+  SendMessageW(d, WM_COMMAND, IDC_HOMEPAGE, 0);
+  EXPECT_EQ(NextStart(), "1\thttps://vellox.example/de/\n");
+  EXPECT_TRUE(IsWindow(d)) << "the dialog stays open";
 }

@@ -302,6 +302,25 @@ TEST_F(SetupDialogTest, CancelWritesNothingAndSetsExitCode) {
   EXPECT_EQ(sandbox_.Snapshot(), before);
 }
 
+// Both sample translations name the Cancel button of the settings dialog, and the dialog
+// shows their text instead of the template's.
+TEST_F(SetupDialogTest, SampleTranslationsReachTheCancelButton) {
+  for (const wchar_t* language : {L"German", L"Hebrew"}) {
+    const std::wstring file =
+        dialog_test::ProgramFolder() + L"languages\\" + language + L"\\uninstall.lng";
+    ParseLanguageFile(file.c_str());
+    wchar_t translated[256] = L"";
+    EXPECT_TRUE(FindTextByKey("$SETUPDLG:IDCANCEL", translated, 256)) << file.c_str();
+    HWND d = Create(L"SETUPDLG", SetupDialogProc);
+    wchar_t shown[256] = L"";
+    GetDlgItemTextW(d, IDCANCEL, shown, 256);
+    ClearLanguageFile();
+    ASSERT_NE(d, nullptr);
+    EXPECT_STRNE(shown, L"Cancel") << language;
+    EXPECT_STREQ(shown, translated) << language;
+  }
+}
+
 // The context-menu items dialog is modal: a timer that fires inside its message loop confirms
 // it, as a user pressing OK would.
 namespace {

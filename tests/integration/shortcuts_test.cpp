@@ -12,6 +12,7 @@
 #include "common/win_handles.h"
 #include "integration/link_reader.h"
 #include "integration/scratch_install.h"
+#include "lang/language_file.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
 
@@ -40,6 +41,44 @@ void SetHotKeyAndArguments(const std::wstring& link, WORD hotKey, const wchar_t*
   shellLink->SetHotkey(hotKey);
   shellLink->SetArguments(arguments);
   ASSERT_TRUE(SUCCEEDED(file->Save(link.c_str(), TRUE)));
+}
+
+// Makes link a host symbolic link to the folder target, which Wine shows as a directory
+// reparse point (links cannot be made from inside Wine). True once the link is seen.
+bool MakeHostFolderLink(const std::wstring& target, const std::wstring& link) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixName == nullptr)
+    return false;
+  char* from = unixName(target.c_str());
+  char* to = unixName(link.c_str());
+  // Wine splits a host program's command line by the Windows rules: double quotes group.
+  std::string command;
+  if (from != nullptr && to != nullptr)
+    command = std::string("/bin/ln -s \"") + from + "\" \"" + to + "\"";
+  (void)HeapFree(GetProcessHeap(), 0, from);
+  (void)HeapFree(GetProcessHeap(), 0, to);
+  if (command.empty())
+    return false;
+  std::wstring wide(command.begin(), command.end());
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\bin\\ln", &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  UniqueHandle thread(process.hThread);
+  UniqueHandle child(process.hProcess);
+  // A host program's handle does not report its end: wait for the link itself.
+  for (int i = 0; i < 400; ++i) {
+    DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return true;
+    Sleep(25);
+  }
+  return false;
 }
 
 class ShortcutsTest : public testing::Test {
@@ -220,6 +259,47 @@ TEST_F(ShortcutsTest, ZeroRecordRemovesEverything) {
   ASSERT_NE(before, install_.FolderSnapshot());
   UpdateShortcuts(Links(false, false, false), nullptr, 0, nullptr);
   EXPECT_EQ(before, install_.FolderSnapshot());
+}
+
+// A translation cannot move a shortcut out of its group nor point one at another file: titles
+// and target names from the message tables stay plain names.
+TEST_F(ShortcutsTest, TranslatedNamesWithPathSeparatorsStayInsideTheGroup) {
+  const std::wstring lng =
+      L"***messages***\r\n:STRINGS\r\n"
+      L"IDS_VELLOXHELP \"..\\\\Hilfe\"\r\n"
+      L"IDS_WHATSNEWNAME \"..\\\\Vellox\\\\license.txt\"\r\n";
+  ParseLanguageFileText(lng.c_str(), lng.size());
+  ASSERT_EQ(Text(IDS_WHATSNEWNAME), L"..\\Vellox\\license.txt");
+  UpdateShortcuts(Links(false, false, true), nullptr, 0, nullptr);
+  ClearLanguageFile();
+
+  int links = 0;
+  for (const std::wstring& line : install_.FolderSnapshot()) {
+    bool inGroup = false;
+    for (const std::wstring group : {L"UserPrograms\\Vellox\\", L"CommonPrograms\\Vellox\\"}) {
+      if (line == group)
+        inGroup = true;
+      else if (line.compare(0, group.size(), group) == 0 &&
+               line.find(L'\\', group.size()) == std::wstring::npos) {
+        inGroup = true;
+        ++links;
+      }
+    }
+    EXPECT_TRUE(inGroup) << "outside a group: " << std::string(line.begin(), line.end());
+  }
+  // The archiver, the help file and the manual in each group; no target named "..\...".
+  EXPECT_EQ(links, 6);
+}
+
+TEST_F(ShortcutsTest, GroupFolderThatIsALinkIsNotEmptied) {
+  ScratchFolder elsewhere;
+  const std::wstring kept = elsewhere.WriteFile(L"keep.txt", "not ours");
+  ASSERT_TRUE(MakeHostFolderLink(elsewhere.Path(), UserGroup()));
+  UpdateShortcuts(Links(false, false, true), nullptr, 0, nullptr);
+  EXPECT_TRUE(PathExists(kept));
+  // Deselecting the group does not reach through the link either.
+  UpdateShortcuts(Links(false, false, false), nullptr, 0, nullptr);
+  EXPECT_TRUE(PathExists(kept));
 }
 
 }  // namespace
