@@ -1,16 +1,7 @@
-# Cross-compiling for 64-bit Windows with mingw-w64 (posix thread model:
-# GoogleTest needs std::mutex, which the win32 thread model lacks).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+# Cross-compiling for 64-bit Windows with the mingw-w64 GCC, posix thread model (GoogleTest
+# needs std::mutex, which the win32 thread model lacks). The project takes this file by itself
+# when it is configured without a toolchain on a host that is not Windows.
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Test programs run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_C_COMPILER ${VLX_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VLX_MINGW_TRIPLE}-g++-posix)
