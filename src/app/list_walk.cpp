@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "app/file_list.h"
-#include "app/remove_folder_tree.h"
+#include "common/remove_folder_tree.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "app/switches.h"
 #include "common/file.h"
 #include "common/path_util.h"

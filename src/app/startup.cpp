@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/run_modes.h"
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "app/sfx_settings.h"
-#include "app/startup_services.h"
+#include "common/platform_services.h"
 #include "app/switches.h"
 #include "common/file.h"
 #include "common/string_util.h"

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cwchar>
 
-#include "app/setup_flags.h"
-#include "app/startup_services.h"
+#include "common/setup_flags.h"
+#include "common/platform_services.h"
 #include "common/command_line.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"

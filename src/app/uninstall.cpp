@@ -7,10 +7,10 @@
 
 #include "app/file_list.h"
 #include "app/list_walk.h"
-#include "app/remove_folder_tree.h"
+#include "common/remove_folder_tree.h"
 #include "app/self_removal.h"
-#include "app/setup_flags.h"
-#include "app/startup_services.h"
+#include "common/setup_flags.h"
+#include "common/platform_services.h"
 #include "common/file.h"
 #include "common/path_util.h"
 #include "common/string_util.h"

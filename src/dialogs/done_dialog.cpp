@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "dialogs/dialog_common.h"

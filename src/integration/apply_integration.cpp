@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "common/file.h"
 #include "common/path_util.h"
 #include "common/string_util.h"

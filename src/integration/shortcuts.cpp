@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/remove_folder_tree.h"
+#include "common/remove_folder_tree.h"
 #include "common/file.h"
 #include "common/find_file.h"
 #include "common/path_util.h"

@@ -1,6 +1,6 @@
 #include "lang/help.h"
 
-#include "app/startup_services.h"
+#include "common/platform_services.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"

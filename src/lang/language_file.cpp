@@ -15,8 +15,6 @@
 #include "lang/language_file_reader.h"
 #include "lang/language_key_table.h"
 
-bool RightToLeft = false;
-
 namespace {
 
 // The parsed file: entries in file order, their texts in one pool (each text terminated),

@@ -5,8 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// True when the interface is laid out right to left. Read by message boxes and dialogs.
-extern bool RightToLeft;
+#include "common/platform_services.h"  // RightToLeft, which the file sets
 
 // One parsed entry. The key is the section prefix and the entry name in the ANSI code page,
 // such as "s:IDS_BETA" or "$SETUPDLG:IDOK"; the text lives in the language file's text pool.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "support/scratch_folder.h"

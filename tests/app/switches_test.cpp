@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "app/switches.h"
 #include "common/test_seams.h"
 #include "lang/messages.h"

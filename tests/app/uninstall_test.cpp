@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "pending_renames.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/setup_flags.h"
+#include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "integration/scratch_install.h"
 #include "integration/uninstall_entry.h"

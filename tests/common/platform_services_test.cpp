@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/startup_services.h"
+#include "common/platform_services.h"
 #include "common/test_seams.h"
 #include "lang/language_file.h"
 #include "support/scratch_folder.h"

@@ -1,4 +1,4 @@
-#include "app/remove_folder_tree.h"
+#include "common/remove_folder_tree.h"
 
 #include <windows.h>
 

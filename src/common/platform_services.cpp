@@ -1,8 +1,7 @@
-#include "app/startup_services.h"
+#include "common/platform_services.h"
 
 #include "common/path_util.h"
 #include "common/test_seams.h"
-#include "lang/language_file.h"
 
 void SetSafeDllSearchPath(bool removeCurrentDirectory) {
   // Looked up by name: the function is missing on the oldest systems the suite once ran on.
@@ -29,6 +28,8 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   JoinPath(path, fileName, path, 2048);
   return LoadLibraryW(path);
 }
+
+bool RightToLeft = false;
 
 namespace {
 int g_screenDpi;  // 0 until the screen's DPI could be read
