@@ -21,7 +21,6 @@
 
 #include "app/file_list.h"
 #include "app/list_walk.h"
-#include "common/string_util.h"
 #include "common/win_handles.h"
 #include "fuzz/fuzz_files.h"
 #include "fuzz/fuzz_harness.h"
@@ -60,8 +59,11 @@ const wchar_t* const kCanaryFiles[] = {L"canary.txt",
                                        L"Vellox.old\\license.txt"};
 constexpr char kCanaryContent[] = "canary: must survive every uninstall list";
 
+// Unit by unit, ignoring case only: a linguistic comparison would take "sub\u00ADa.txt" (with a
+// soft hyphen) for "suba.txt", where the file system sees two names.
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return CompareNoCase(a.c_str(), b.c_str()) == 0;
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
