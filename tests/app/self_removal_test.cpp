@@ -1,7 +1,6 @@
 #include "app/self_removal.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,8 @@
 #include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "support/process_list.h"
+#include "support/scoped_environment.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -41,24 +42,6 @@ std::vector<std::string> Lines(const std::string& bytes) {
   return lines;
 }
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
-    wchar_t old[2048];
-    DWORD n = GetEnvironmentVariableW(name, old, 2048);
-    had_ = n > 0 && n < 2048;
-    if (had_)
-      old_ = old;
-    SetEnvironmentVariableW(name, value);
-  }
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-
- private:
-  std::wstring name_, old_;
-  bool had_ = false;
-};
-
 // Self-removal as Uninstall mode starts it, with the program path and current directory of
 // an installation; restores the current directory and Silent.
 void RunSelfRemoval(const std::wstring& program, const std::wstring& folder, bool silent,
@@ -81,20 +64,16 @@ void RunSelfRemoval(const std::wstring& program, const std::wstring& folder, boo
 // Waits for the interpreters this process started (at most a minute each); false when one
 // was still running then.
 bool WaitForInterpreters() {
-  // A snapshot fails with INVALID_HANDLE_VALUE, as CreateFileW does.
-  UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot)
+  std::vector<UniqueHandle> interpreters;
+  const auto ours = [](const PROCESSENTRY32W& entry) {
+    return entry.th32ParentProcessID == GetCurrentProcessId() &&
+           _wcsicmp(entry.szExeFile, L"cmd.exe") == 0;
+  };
+  if (!OpenProcessesWhere(SYNCHRONIZE, ours, interpreters))
     return false;
   bool allEnded = true;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ParentProcessID != GetCurrentProcessId() ||
-        _wcsicmp(entry.szExeFile, L"cmd.exe") != 0)
-      continue;
-    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    if (process && WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0)
+  for (const UniqueHandle& process : interpreters) {
+    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0)
       allEnded = false;
   }
   return allEnded;

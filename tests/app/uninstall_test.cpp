@@ -12,27 +12,10 @@
 #include "common/win_handles.h"
 #include "pending_renames.h"
 #include "support/registry_sandbox.h"
+#include "support/scoped_environment.h"
 #include "support/scratch_folder.h"
 
 namespace {
-
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-    wchar_t old[2048];
-    DWORD n = GetEnvironmentVariableW(name, old, 2048);
-    had_ = n > 0 && n < 2048;
-    if (had_)
-      old_ = old;
-    SetEnvironmentVariableW(name, value.c_str());
-  }
-  ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-
- private:
-  std::wstring name_, old_;
-  bool had_ = false;
-};
 
 // An installation in a scratch folder, run in-process: the program path, message boxes,
 // temporary folder and registry are the test's, and the script is written but never started

@@ -4,20 +4,14 @@
 
 #include <string>
 
+#include "support/error_state.h"
+
 namespace {
 
 // Starts each test with a clean handler and puts the previous state back afterwards.
 class ErrorHandlerTest : public testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = Errors();
-    Errors().ExitCode = VLX_EXIT_SUCCESS;
-    Errors().ErrorCount = 0;
-  }
-  void TearDown() override { Errors() = saved_; }
-
  private:
-  ErrorHandler saved_;
+  CleanErrorState errors_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "common/error_handler.h"
 #include "common/win_handles.h"
+#include "support/error_state.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -32,17 +33,10 @@ bool FolderLists(const std::wstring& folder, const std::wstring& name) {
 
 class FileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = Errors();
-    Errors().ExitCode = VLX_EXIT_SUCCESS;
-    Errors().ErrorCount = 0;
-  }
-  void TearDown() override { Errors() = saved_; }
-
   ScratchFolder scratch_;
 
  private:
-  ErrorHandler saved_;
+  CleanErrorState errors_;
 };
 
 // A folder path of more than 300 characters inside the scratch folder, created through the

@@ -5,17 +5,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/error_state.h"
+
 namespace {
 
 class GrowArrayTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = Errors();
-    Errors().ExitCode = VLX_EXIT_SUCCESS;
-    Errors().ErrorCount = 0;
-  }
-  void TearDown() override { Errors() = saved_; }
-
   // Runs f and returns the VLX_EXIT it threw, or 0 when it threw nothing.
   template <typename F>
   static uint32_t ExitThrownBy(F f) {
@@ -28,7 +23,7 @@ class GrowArrayTest : public testing::Test {
   }
 
  private:
-  ErrorHandler saved_;
+  CleanErrorState errors_;
 };
 
 struct Record24 {

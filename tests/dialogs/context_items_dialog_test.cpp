@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 #include "settings/settings_test_env.h"
 #include "support/registry_sandbox.h"
+#include "support/utf16_bytes.h"
 
 using dialog_test::DialogTest;
 

@@ -4,6 +4,7 @@
 
 #include "dialog_test_util.h"
 #include "resources/resource.h"
+#include "support/scratch_folder.h"
 
 using dialog_test::DialogTest;
 using dialog_test::HelpCalls;
@@ -43,8 +44,7 @@ TEST_F(DialogCommonTest, HelpKeyIsAlwaysSwallowedAndShowsTheTopicWhenThereIsOne)
   EXPECT_TRUE(HandleCommonDialogMessage(d, WM_HELP, 0, 0, L"DONEDLG", L"HELPContextItems"));
   ASSERT_EQ(HelpCalls().size(), 1u);
   EXPECT_EQ(HelpCalls()[0].Command, 0u);  // HH_DISPLAY_TOPIC
-  EXPECT_EQ(HelpCalls()[0].File,
-            dialog_test::ProgramFolder() + L"vellox.chm::/html/HELPContextItems.htm");
+  EXPECT_EQ(HelpCalls()[0].File, TestProgramFolder() + L"\\vellox.chm::/html/HELPContextItems.htm");
 
   // Through a real procedure: F1 never reaches it.
   g_seenHelp = 0;

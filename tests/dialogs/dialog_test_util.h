@@ -34,14 +34,6 @@ inline HWND WINAPI RecordingViewer(HWND, const wchar_t* file, UINT command, DWOR
   return nullptr;
 }
 
-// The folder of the running test program, with a trailing backslash.
-inline std::wstring ProgramFolder() {
-  wchar_t path[2048];
-  DWORD n = GetModuleFileNameW(nullptr, path, 2048);
-  std::wstring s(path, n);
-  return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
 inline void UseNewShell(bool newShell) {
   if (newShell) {
     SetWindowsVersionForTesting(10, 0, 22631);

@@ -66,7 +66,7 @@ TEST_F(DoneDialogTest, HelpButtonOpensTheContentsAndF1DoesNothing) {
   SendMessageW(d, WM_COMMAND, IDC_VIEWHELP, 0);
   ASSERT_EQ(HelpCalls().size(), 1u);
   EXPECT_EQ(HelpCalls()[0].Command, 1u);  // HH_DISPLAY_TOC
-  EXPECT_EQ(HelpCalls()[0].File, dialog_test::ProgramFolder() + L"vellox.chm");
+  EXPECT_EQ(HelpCalls()[0].File, TestProgramFolder() + L"\\vellox.chm");
 }
 
 TEST_F(DoneDialogTest, SilentRunEndsBeforeTheDialogIsShown) {

@@ -9,6 +9,7 @@
 #include "dialogs/context_items_dialog.h"
 #include "support/registry_sandbox.h"
 #include "resources/resource.h"
+#include "support/scratch_folder.h"
 
 using dialog_test::DialogTest;
 using dialog_test::HelpCalls;
@@ -307,7 +308,7 @@ TEST_F(SetupDialogTest, CancelWritesNothingAndSetsExitCode) {
 TEST_F(SetupDialogTest, SampleTranslationsReachTheCancelButton) {
   for (const wchar_t* language : {L"German", L"Hebrew"}) {
     const std::wstring file =
-        dialog_test::ProgramFolder() + L"languages\\" + language + L"\\uninstall.lng";
+        TestProgramFolder() + L"\\languages\\" + language + L"\\uninstall.lng";
     ParseLanguageFile(file.c_str());
     wchar_t translated[256] = L"";
     EXPECT_TRUE(FindTextByKey("$SETUPDLG:IDCANCEL", translated, 256)) << file.c_str();

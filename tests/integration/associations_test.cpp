@@ -8,6 +8,7 @@
 #include "common/test_seams.h"
 #include "integration/new_templates.h"
 #include "lang/messages.h"
+#include "support/program_folder.h"
 #include "support/registry_sandbox.h"
 #include "resources/resource.h"
 #include "support/scratch_folder.h"
@@ -26,11 +27,6 @@ std::wstring Volume(int i) {
 
 class AssociationsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    program_ = scratch_.Join(L"uninstall.exe");
-    SetProgramPathForTesting(program_.c_str());
-  }
-  void TearDown() override { SetProgramPathForTesting(nullptr); }
   static std::wstring Default(const wchar_t* key) {
     return RegReadString(HKEY_CLASSES_ROOT, key, nullptr);
   }
@@ -38,7 +34,7 @@ class AssociationsTest : public ::testing::Test {
 
   RegistrySandbox sandbox_;
   ScratchFolder scratch_;
-  std::wstring program_;
+  ScopedProgramFolder program_{scratch_.Path()};
 };
 
 TEST_F(AssociationsTest, ClassKeysOpenTheArchiverBesideTheProgram) {

@@ -1,14 +1,16 @@
 #include "integration/context_menu_package.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "support/process_list.h"
+#include "support/program_folder.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
 
@@ -20,14 +22,12 @@ const wchar_t kSetup[] = L"Software\\Vellox\\Setup";
 class ContextMenuPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetProgramPathForTesting(scratch_.Join(L"uninstall.exe").c_str());
     log_ = scratch_.Join(L"installer.log");
     SetEnvironmentVariableW(L"VELLOX_STANDIN_LOG", log_.c_str());
   }
   void TearDown() override {
     SetEnvironmentVariableW(L"VELLOX_STANDIN_LOG", nullptr);
     SetEnvironmentVariableW(L"VELLOX_STANDIN_HOLD", nullptr);
-    SetProgramPathForTesting(nullptr);
   }
   void AddPackage() { scratch_.WriteFile(L"VlxExtPackage.msix", "package"); }
   void AddInstaller() {
@@ -48,22 +48,19 @@ class ContextMenuPackageTest : public ::testing::Test {
   // none. Matched by its full path, so that no other test's process counts.
   UniqueHandle RunningInstaller() const {
     const std::wstring installer = scratch_.Join(L"VlxExtInstaller.exe");
-    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot)
-      return UniqueHandle();
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-      if (lstrcmpiW(entry.szExeFile, L"VlxExtInstaller.exe") != 0)
-        continue;
-      UniqueHandle process(
-          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    std::vector<UniqueHandle> named;
+    (void)OpenProcessesWhere(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+        [](const PROCESSENTRY32W& entry) {
+          return lstrcmpiW(entry.szExeFile, L"VlxExtInstaller.exe") == 0;
+        },
+        named);
+    for (UniqueHandle& process : named) {
       wchar_t image[MAX_PATH];
       DWORD length = MAX_PATH;
-      if (process && QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
+      if (QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
           lstrcmpiW(image, installer.c_str()) == 0) {
-        return process;
+        return std::move(process);
       }
     }
     return UniqueHandle();
@@ -72,13 +69,15 @@ class ContextMenuPackageTest : public ::testing::Test {
   // the scratch folder when it goes.
   void WaitForInstallerEnd() const {
     UniqueHandle installer = RunningInstaller();
-    if (installer)
+    if (installer) {
       EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(installer.get(), 60000));
+    }
   }
   static DWORD Recorded() { return RegReadDword(HKEY_CURRENT_USER, kSetup, L"NewContextMenu"); }
 
   RegistrySandbox sandbox_;
   ScratchFolder scratch_;
+  ScopedProgramFolder program_{scratch_.Path()};
   std::wstring log_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "support/program_folder.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
 
@@ -58,11 +59,6 @@ TEST(NewTemplateBytes, ZipIsAnEmptyEndOfCentralDirectory) {
 
 class NewTemplatesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    program_ = scratch_.Join(L"uninstall.exe");
-    SetProgramPathForTesting(program_.c_str());
-  }
-  void TearDown() override { SetProgramPathForTesting(nullptr); }
   std::string FileBytes(const wchar_t* name) {
     std::string bytes;
     if (!ReadWholeFile(scratch_.Join(name), bytes))
@@ -79,7 +75,7 @@ class NewTemplatesTest : public ::testing::Test {
   }
   RegistrySandbox sandbox_;
   ScratchFolder scratch_;
-  std::wstring program_;
+  ScopedProgramFolder program_{scratch_.Path()};
 };
 
 TEST_F(NewTemplatesTest, FlagFollowsShellIntegrationAndTheTwoMenuItems) {

@@ -13,6 +13,7 @@
 #include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "integration/os_version.h"
+#include "support/program_folder.h"
 #include "support/scratch_folder.h"
 
 // The special folders that shortcuts use, each pointed at its own scratch folder.
@@ -36,20 +37,17 @@ class ScratchInstall {
                                                    L"Vellox.chm",  L"Vlx.txt",      L"WhatsNew.txt",
                                                    L"license.txt", L"uninstall.exe"};
 
-  explicit ScratchInstall(bool withFiles = true) {
-    program_ = root_.MakeFolder(L"Install\\Vellox");
+  explicit ScratchInstall(bool withFiles = true) : program_(root_.MakeFolder(L"Install\\Vellox")) {
     if (withFiles) {
       for (const wchar_t* name : kSuiteFiles)
         AddFile(name);
     }
-    SetProgramPathForTesting((program_ + L"\\uninstall.exe").c_str());
     for (const auto& folder : kScratchSpecialFolders) {
       SetSpecialFolderForTesting(folder.Csidl, root_.MakeFolder(folder.Name).c_str());
     }
     SetWindowsVersion(6, 1, 7601);
   }
   ~ScratchInstall() {
-    SetProgramPathForTesting(nullptr);
     ClearSpecialFoldersForTesting();
     ClearWindowsVersionForTesting();
     ResetOsVersionCacheForTesting();
@@ -65,8 +63,8 @@ class ScratchInstall {
     ResetOsVersionCacheForTesting();
   }
 
-  const std::wstring& ProgramFolder() const { return program_; }
-  std::wstring ProgramFile(const wchar_t* name) const { return program_ + L"\\" + name; }
+  const std::wstring& ProgramFolder() const { return program_.Path(); }
+  std::wstring ProgramFile(const wchar_t* name) const { return program_.File(name); }
   std::wstring Folder(int csidl) const {
     for (const auto& folder : kScratchSpecialFolders) {
       if (folder.Csidl == csidl)
@@ -108,5 +106,5 @@ class ScratchInstall {
   }
 
   ScratchFolder root_;
-  std::wstring program_;
+  ScopedProgramFolder program_;
 };

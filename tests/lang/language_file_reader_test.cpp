@@ -7,11 +7,12 @@
 #include <string>
 
 #include "memory_file.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
 const std::string kAnsiMarker = "***messages***";
-const std::string kUtf16Marker = Utf16Bytes(L"***messages***");
+const std::string kUtf16Marker = Utf16Le(L"***messages***", false);
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -39,11 +40,11 @@ TEST(LanguageFileReader, MarkerFormsAndDecoding) {
   // A UTF-8 byte-order mark is just something in front of the marker.
   EXPECT_EQ(ReadText("\xEF\xBB\xBF" + kAnsiMarker + "\nA b"), L"***messages***\nA b");
   // UTF-16 with a byte-order mark, and at an odd offset.
-  EXPECT_EQ(ReadText("\xFF\xFE" + Utf16Bytes(L"x\r\n***messages***\r\nA \x05D0\r\n")),
+  EXPECT_EQ(ReadText(Utf16Le(L"x\r\n***messages***\r\nA \x05D0\r\n")),
             L"***messages***\r\nA \x05D0\r\n");
-  EXPECT_EQ(ReadText("abc" + Utf16Bytes(L"***messages***\nA b\n")), L"***messages***\nA b\n");
+  EXPECT_EQ(ReadText("abc" + Utf16Le(L"***messages***\nA b\n", false)), L"***messages***\nA b\n");
   // An odd last byte of UTF-16 text is ignored.
-  EXPECT_EQ(ReadText(Utf16Bytes(L"***messages***\nA b") + "Z"), L"***messages***\nA b");
+  EXPECT_EQ(ReadText(Utf16Le(L"***messages***\nA b", false) + "Z"), L"***messages***\nA b");
   // The marker's last asterisk is not examined.
   EXPECT_EQ(ReadText("***messages**?\nA b\n"), L"***messages**?\nA b\n");
   // Near misses.
@@ -76,7 +77,7 @@ TEST(LanguageFileReader, FirstMarkerWins) {
 // boundaries, in files that continue behind it and in files that end shortly after it.
 TEST(LanguageFileReader, MarkerAtEveryOffsetAroundBlockBoundaries) {
   const std::string tail = "\r\nIDS_A x\r\n";
-  const std::string tail16 = Utf16Bytes(L"\r\nIDS_A x\r\n");
+  const std::string tail16 = Utf16Le(L"\r\nIDS_A x\r\n", false);
   for (const uint64_t boundary : {uint64_t{kMarkerBlockSize}, uint64_t{2 * kMarkerBlockSize}}) {
     for (uint64_t at = boundary - 64; at <= boundary + 64; ++at) {
       for (const bool utf16 : {false, true}) {
@@ -118,7 +119,7 @@ TEST(LanguageFileReader, SizeLimits) {
   // At most 2 MiB are read from the marker on, and at most 1 Mi characters are kept.
   const std::string ansi = kAnsiMarker + std::string(3 * 1024 * 1024, 'a');
   EXPECT_EQ(ReadText(ansi).size(), size_t{kLanguageCharLimit});
-  const std::string utf16 = "x" + kUtf16Marker + Utf16Bytes(std::wstring(1200000, L'b'));
+  const std::string utf16 = "x" + kUtf16Marker + Utf16Le(std::wstring(1200000, L'b'), false);
   const std::wstring text = ReadText(utf16);
   EXPECT_EQ(text.size(), size_t{kLanguageCharLimit});
   EXPECT_EQ(text.back(), L'b');

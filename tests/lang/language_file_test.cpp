@@ -19,6 +19,7 @@
 #include "memory_file.h"
 #include "resources/resource.h"
 #include "support/scratch_folder.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ TEST_F(LanguageFileTest, FilesOnDisk) {
   // UTF-16 whose marker lies at an odd byte offset.
   const std::wstring odd = folder.WriteFile(
       L"odd.lng",
-      "\xFF\xFE\x41" + Utf16Bytes(L"***messages***\r\n:DIRECTION RTL\r\nIDS_BETA \x05D1\r\n"));
+      "\xFF\xFE\x41" + Utf16Le(L"***messages***\r\n:DIRECTION RTL\r\nIDS_BETA \x05D1\r\n", false));
   ParseLanguageFile(odd.c_str());
   EXPECT_EQ(ById(IDS_BETA), L"\x05D1");
   EXPECT_TRUE(RightToLeft);
@@ -311,7 +312,7 @@ std::string Mutate(std::string bytes, std::mt19937& random) {
       case 4: {  // insert a piece of the grammar, in either encoding
         std::string piece = kPieces[random() % (sizeof(kPieces) / sizeof(kPieces[0]))];
         if (random() % 2)
-          piece = Utf16Bytes(std::wstring(piece.begin(), piece.end()));
+          piece = Utf16Le(std::wstring(piece.begin(), piece.end()), false);
         bytes.insert(at, piece);
         break;
       }
@@ -320,7 +321,7 @@ std::string Mutate(std::string bytes, std::mt19937& random) {
         break;
       case 6: {  // an unpaired surrogate
         const wchar_t unit = static_cast<wchar_t>(0xD800 + random() % 0x800);
-        bytes.insert(at, Utf16Bytes(std::wstring(1, unit)));
+        bytes.insert(at, Utf16Le(std::wstring(1, unit), false));
         break;
       }
       default:  // cut the file short
@@ -345,7 +346,8 @@ TEST_F(LanguageFileTest, MutatedSamplesAndNoise) {
     for (char& c : noise)
       c = static_cast<char>(random());
     if (i % 2) {
-      const std::string marker = (i % 4 == 1) ? "***messages***" : Utf16Bytes(L"***messages***");
+      const std::string marker =
+          (i % 4 == 1) ? "***messages***" : Utf16Le(L"***messages***", false);
       noise.insert(random() % (noise.size() + 1), marker);
     }
     SCOPED_TRACE(testing::Message() << "noise " << i);
@@ -357,7 +359,7 @@ TEST_F(LanguageFileTest, HugeAndDegenerateFiles) {
   // 2 MiB without a line end, in both encodings: one line, no entries.
   CheckBytes("***messages***" + std::string(2 * 1024 * 1024, 'x'));
   EXPECT_EQ(LanguageEntryCount(), 0u);
-  CheckBytes(Utf16Bytes(L"***messages***\r\nIDS_BETA " + std::wstring(1024 * 1024, L'y')));
+  CheckBytes(Utf16Le(L"***messages***\r\nIDS_BETA " + std::wstring(1024 * 1024, L'y'), false));
   ASSERT_EQ(LanguageEntryCount(), 1u);
   EXPECT_EQ(ByKey("s:IDS_BETA", 3), L"yy");
   // Lines that are all separators, backslashes or line ends.

@@ -43,8 +43,3 @@ class MemoryFile : public File {
   uint64_t position_ = 0;
   bool open_ = true;
 };
-
-// The bytes of a wide string in UTF-16 little-endian.
-inline std::string Utf16Bytes(const std::wstring& text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-}

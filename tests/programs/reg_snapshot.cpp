@@ -9,19 +9,19 @@
 // patterns (case-insensitive; ? is any one character, * any run of characters), each with
 // everything below it. Missing keys print nothing.
 //
-// Output, UTF-8, in the syntax of a registry export, each line led by its key:
-//   [HKEY_LOCAL_MACHINE\Software\Classes\.zip] <key>
-//   [HKEY_LOCAL_MACHINE\Software\Classes\.zip] @="Vellox.ZIP"
-//   [HKEY_CURRENT_USER\Software\Vellox\Setup\.zip] "Set"=dword:00000001
+// Output, UTF-8, in the syntax of a registry export, each line led by its key (the lines of
+// support/registry_dump.h, as the registry sandbox's snapshots have them).
 // Exit code 0, or 1 for a malformed argument.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <string>
 #include <vector>
+
+#include "common/win_handles.h"
+#include "support/registry_dump.h"
 
 namespace {
 
@@ -37,24 +37,6 @@ const RootName kRoots[] = {
     {L"HKCR", L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
 };
 
-class OpenKey {
- public:
-  OpenKey(HKEY parent, const std::wstring& path) {
-    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-      key_ = nullptr;
-  }
-  ~OpenKey() {
-    if (key_ != nullptr)
-      RegCloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 void Print(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
@@ -64,105 +46,9 @@ void Print(const std::wstring& text) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-std::wstring Quoted(const wchar_t* text, size_t length) {
-  std::wstring out = L"\"";
-  for (size_t i = 0; i < length; ++i) {
-    const wchar_t c = text[i];
-    if (c == L'\\' || c == L'"') {
-      out += L'\\';
-      out += c;
-    } else if (c == L'\0') {
-      out += L"\\0";
-    } else if (c == L'\n') {
-      out += L"\\n";
-    } else if (c == L'\r') {
-      out += L"\\r";
-    } else {
-      out += c;
-    }
-  }
-  return out + L"\"";
-}
-
-// The data of one value in export syntax.
-std::wstring FormatData(DWORD type, const std::vector<BYTE>& data) {
-  wchar_t number[32];
-  const size_t units = data.size() / sizeof(wchar_t);
-  const wchar_t* text = reinterpret_cast<const wchar_t*>(data.data());
-  size_t length = units;
-  switch (type) {
-    case REG_SZ:
-    case REG_EXPAND_SZ:
-    case REG_MULTI_SZ:
-      // Without the one terminator that a well-formed value ends in.
-      if (length > 0 && text[length - 1] == L'\0')
-        --length;
-      if (type == REG_SZ)
-        return Quoted(text, length);
-      std::swprintf(number, 32, L"str(%lu):", static_cast<unsigned long>(type));
-      return number + Quoted(text, length);
-    case REG_DWORD:
-      if (data.size() == 4) {
-        DWORD value;
-        std::memcpy(&value, data.data(), 4);
-        std::swprintf(number, 32, L"dword:%08lx", static_cast<unsigned long>(value));
-        return number;
-      }
-      break;
-    default:
-      break;
-  }
-  std::swprintf(number, 32, L"hex(%lx):", static_cast<unsigned long>(type));
-  std::wstring out = number;
-  for (size_t i = 0; i < data.size(); ++i) {
-    std::swprintf(number, 32, i == 0 ? L"%02x" : L",%02x", data[i]);
-    out += number;
-  }
-  return out;
-}
-
+// Prints the key path below parent, its values and all below it, one line each.
 void DumpTree(HKEY parent, const std::wstring& path, const std::wstring& shownName) {
-  OpenKey key(parent, path);
-  if (key.get() == nullptr)
-    return;
-  const std::wstring head = L"[" + shownName + L"] ";
-  Print(head + L"<key>\n");
-
-  std::vector<wchar_t> name(16384);
-  std::vector<BYTE> data;
-  for (DWORD index = 0;; ++index) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG status =
-        RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
-    if (status == ERROR_NO_MORE_ITEMS)
-      break;
-    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
-      continue;
-    data.assign(size, 0);
-    nameLength = static_cast<DWORD>(name.size());
-    status = RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type,
-                           data.empty() ? nullptr : data.data(), &size);
-    if (status != ERROR_SUCCESS)
-      continue;
-    data.resize(size);
-    const std::wstring valueName =
-        nameLength == 0 ? std::wstring(L"@") : Quoted(name.data(), nameLength);
-    Print(head + valueName + L"=" + FormatData(type, data) + L"\n");
-  }
-
-  std::vector<std::wstring> children;
-  for (DWORD index = 0;; ++index) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    const LONG status = RegEnumKeyExW(key.get(), index, name.data(), &nameLength, nullptr, nullptr,
-                                      nullptr, nullptr);
-    if (status != ERROR_SUCCESS)
-      break;
-    children.emplace_back(name.data(), nameLength);
-  }
-  for (const std::wstring& child : children)
-    DumpTree(key.get(), child, shownName + L"\\" + child);
+  RegDumpTree(parent, path, shownName, [](const std::wstring& line) { Print(line + L"\n"); });
 }
 
 // Case-insensitive wildcard match: ? is one character, * any run.
@@ -211,8 +97,8 @@ bool Dump(const std::wstring& argument) {
     return true;
   }
   const std::wstring patterns = argument.substr(bar + 1);
-  OpenKey key(root->Root, path);
-  if (key.get() == nullptr)
+  UniqueHKey key;
+  if (RegOpenKeyExW(root->Root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
     return true;
   std::vector<wchar_t> name(16384);
   for (DWORD index = 0;; ++index) {

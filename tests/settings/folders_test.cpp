@@ -6,6 +6,8 @@
 
 #include "settings/settings_store.h"
 #include "settings_test_env.h"
+#include "support/scoped_environment.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
@@ -70,12 +72,13 @@ TEST_F(FoldersTest, TheDataFolderIsReadFromTheRegistryEvenWithASettingsFile) {
 TEST_F(FoldersTest, TheTempFolderExpandsVariablesAndFallsBackToTheSystems) {
   EXPECT_EQ(TempFolder(), SystemTemp());
   std::wstring temp = env_.Scratch().MakeFolder(L"tmp");
-  SetEnvironmentVariableW(L"VLX_TEST_ROOT", env_.Scratch().Path().c_str());
-  WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\tmp");
-  EXPECT_EQ(TempFolder(), temp + L"\\");
-  WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\none");
-  EXPECT_EQ(TempFolder(), SystemTemp());
-  SetEnvironmentVariableW(L"VLX_TEST_ROOT", nullptr);
+  {
+    const ScopedEnvironment root(L"VLX_TEST_ROOT", env_.Scratch().Path());
+    WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\tmp");
+    EXPECT_EQ(TempFolder(), temp + L"\\");
+    WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\none");
+    EXPECT_EQ(TempFolder(), SystemTemp());
+  }
   // A folder given with its backslash keeps just the one.
   WriteUserString(L"Paths", L"TempFolder", (temp + L"\\").c_str());
   EXPECT_EQ(TempFolder(), temp + L"\\");

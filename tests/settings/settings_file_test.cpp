@@ -14,6 +14,9 @@
 #include "settings/settings_file_internal.h"
 #include "settings/settings_store.h"
 #include "settings_test_env.h"
+#include "support/error_state.h"
+#include "support/scoped_environment.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 
@@ -200,13 +203,12 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileAndNoLeftovers) {
 
 TEST_F(SettingsFileTest, AFileLoadedInPartIsNeverWrittenBack) {
   const std::string original = Utf16Le(L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3\r\nHKCU\\D=4\r\n");
-  ErrorHandler saved = Errors();
+  const CleanErrorState errors;  // the provoked error is forgotten at the end of the test
   env_.WriteIni(original);
   FailSettingsEntriesAfterForTesting(2);
   LoadSettingsFile();
   FailSettingsEntriesAfterForTesting(-1);
   EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_MEMORY));
-  Errors() = saved;
   ASSERT_TRUE(SettingsFileInUse());
   EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
   EXPECT_EQ(ReadUserInt(L"", L"C", 0), 0u);
@@ -219,11 +221,10 @@ TEST_F(SettingsFileTest, AReadErrorPartWayServesWhatWasReadAndNeverWritesBack) {
   const std::wstring head = L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3";
   const std::string original = Utf16Le(head + L"45\r\nHKCU\\D=4\r\n");
   env_.WriteIni(original);
-  ErrorHandler saved = Errors();
+  const CleanErrorState errors;  // the provoked error is forgotten at the end of the test
   FlakyFile file(static_cast<uint32_t>(Utf16Le(head).size()));  // fails inside C's value
   TheSettingsFile().LoadFrom(env_.IniPath().c_str(), file);
   EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_READ));
-  Errors() = saved;
   ASSERT_TRUE(SettingsFileInUse());
   EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
   EXPECT_EQ(ReadUserInt(L"", L"C", 9), 9u);  // a value cut short is not served as 3
@@ -428,8 +429,7 @@ TEST_F(SettingsFileTest, TheProcessWritesTheFileBackAtExitUnlessSaveSettingsIsOf
   ASSERT_GT(GetModuleFileNameW(nullptr, self, 2048), 0u);
   std::wstring command =
       L"\"" + std::wstring(self) + L"\" --gtest_filter=SettingsFileExitChild.ChangeAndExit";
-  SetEnvironmentVariableW(L"VLX_SETTINGS_CHILD",
-                          (env_.ProgramFolder() + L"\\uninstall.exe").c_str());
+  const ScopedEnvironment child(L"VLX_SETTINGS_CHILD", env_.ProgramFolder() + L"\\uninstall.exe");
 
   env_.WriteIni(Utf16Le(L"[x]\r\n"));
   EXPECT_EQ(RunAndWait(command), 0);
@@ -440,7 +440,6 @@ TEST_F(SettingsFileTest, TheProcessWritesTheFileBackAtExitUnlessSaveSettingsIsOf
   env_.WriteIni(off);
   EXPECT_EQ(RunAndWait(command), 0);
   EXPECT_EQ(env_.ReadIni(), off);
-  SetEnvironmentVariableW(L"VLX_SETTINGS_CHILD", nullptr);
 }
 
 }  // namespace

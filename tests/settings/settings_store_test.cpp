@@ -7,6 +7,7 @@
 #include "common/win_handles.h"
 #include "settings/settings_file.h"
 #include "settings_test_env.h"
+#include "support/utf16_bytes.h"
 
 namespace {
 

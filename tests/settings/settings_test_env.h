@@ -12,21 +12,20 @@
 #include "common/file.h"
 #include "common/test_seams.h"
 #include "settings/settings_file.h"
+#include "support/program_folder.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
+#include "support/utf16_bytes.h"
 
 class SettingsEnvironment {
  public:
-  SettingsEnvironment() {
-    program_ = scratch_.MakeFolder(L"program");
+  SettingsEnvironment() : program_(scratch_.MakeFolder(L"program")) {
     appData_ = scratch_.MakeFolder(L"appdata");
-    SetProgramPathForTesting((program_ + L"\\uninstall.exe").c_str());
     SetSpecialFolderForTesting(CSIDL_APPDATA, appData_.c_str());
     ResetSettingsFileForTesting();
   }
   ~SettingsEnvironment() {
     ResetSettingsFileForTesting();
-    SetProgramPathForTesting(nullptr);
     SetSpecialFolderForTesting(CSIDL_APPDATA, nullptr);
   }
   SettingsEnvironment(const SettingsEnvironment&) = delete;
@@ -34,9 +33,9 @@ class SettingsEnvironment {
 
   const ScratchFolder& Scratch() const { return scratch_; }
   const RegistrySandbox& Registry() const { return registry_; }
-  const std::wstring& ProgramFolder() const { return program_; }
+  const std::wstring& ProgramFolder() const { return program_.Path(); }
   const std::wstring& AppDataFolder() const { return appData_; }
-  std::wstring IniPath() const { return program_ + L"\\Vellox.ini"; }
+  std::wstring IniPath() const { return program_.File(L"Vellox.ini"); }
 
   // Puts a settings file beside the program (raw bytes) and forgets the loaded one.
   std::wstring WriteIni(const std::string& bytes) {
@@ -52,7 +51,7 @@ class SettingsEnvironment {
  private:
   RegistrySandbox registry_;
   ScratchFolder scratch_;
-  std::wstring program_;
+  ScopedProgramFolder program_;
   std::wstring appData_;
 };
 
@@ -82,26 +81,6 @@ class FlakyFile : public File {
   uint32_t good_;
   void* page_;
 };
-
-// UTF-16LE bytes of a text, with the byte-order mark FF FE in front.
-inline std::string Utf16Le(const std::wstring& text, bool mark = true) {
-  std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
-  for (wchar_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-  }
-  return bytes;
-}
-
-// UTF-16BE bytes with the mark FE FF.
-inline std::string Utf16Be(const std::wstring& text) {
-  std::string bytes("\xFE\xFF", 2);
-  for (wchar_t c : text) {
-    bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-    bytes.push_back(static_cast<char>(c & 0xFF));
-  }
-  return bytes;
-}
 
 // The content a save produces for these lines (each gets CR LF).
 inline std::string SavedFile(std::initializer_list<const wchar_t*> lines) {

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
+
+#include "support/registry_dump.h"
 
 namespace {
 
@@ -32,70 +35,6 @@ UniqueHKey CreateReal(HKEY parent, const std::wstring& path, const wchar_t* root
   if (code != ERROR_SUCCESS)
     AbortSandbox(L"creating the scratch key", rootName, code);
   return key;
-}
-
-std::wstring DataText(DWORD type, const BYTE* data, DWORD size) {
-  wchar_t buf[64];
-  switch (type) {
-    case REG_SZ:
-    case REG_EXPAND_SZ: {
-      std::wstring s(reinterpret_cast<const wchar_t*>(data), size / 2);
-      while (!s.empty() && s.back() == 0)
-        s.pop_back();
-      return L"\"" + s + L"\"";
-    }
-    case REG_DWORD:
-      if (size == 4) {
-        swprintf(buf, 64, L"dword:%08lx", *reinterpret_cast<const DWORD*>(data));
-        return buf;
-      }
-      break;
-    default:
-      break;
-  }
-  std::wstring hex = L"hex(" + std::to_wstring(type) + L"):";
-  for (DWORD i = 0; i < size; ++i) {
-    swprintf(buf, 64, L"%02x", data[i]);
-    hex += buf;
-  }
-  return hex;
-}
-
-void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
-  lines.push_back(path + L"\\");
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[16384];
-    DWORD nameLen = 16384;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-      break;
-    }
-    std::vector<BYTE> data(size + 2);
-    nameLen = 16384;
-    DWORD got = size;
-    if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data.data(), &got) != ERROR_SUCCESS) {
-      break;
-    }
-    lines.push_back(path + L" : \"" + std::wstring(name, nameLen) + L"\" = " +
-                    DataText(type, data.data(), got));
-  }
-  std::vector<std::wstring> subkeys;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[256];
-    DWORD nameLen = 256;
-    if (RegEnumKeyExW(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    subkeys.emplace_back(name, nameLen);
-  }
-  for (const auto& sub : subkeys) {
-    UniqueHKey child;
-    if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.put()) == ERROR_SUCCESS) {
-      Walk(child.get(), path + L"\\" + sub, lines);
-    }
-  }
 }
 
 }  // namespace
@@ -171,12 +110,9 @@ HKEY RegistrySandbox::OpenReal(HKEY root, const wchar_t* path, REGSAM access) co
 
 std::wstring RegistrySandbox::Snapshot() const {
   std::vector<std::wstring> lines;
-  UniqueHKey cu(OpenReal(HKEY_CURRENT_USER, nullptr));
-  UniqueHKey lm(OpenReal(HKEY_LOCAL_MACHINE, nullptr));
-  if (cu)
-    Walk(cu.get(), L"HKCU", lines);
-  if (lm)
-    Walk(lm.get(), L"HKLM", lines);
+  const auto collect = [&lines](std::wstring line) { lines.push_back(std::move(line)); };
+  RegDumpTree(realHkcu_.get(), ScratchPath(HKEY_CURRENT_USER), L"HKCU", collect);
+  RegDumpTree(realHkcu_.get(), ScratchPath(HKEY_LOCAL_MACHINE), L"HKLM", collect);
   std::sort(lines.begin(), lines.end());
   std::wstring out;
   for (const auto& l : lines)
