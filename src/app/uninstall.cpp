@@ -47,6 +47,120 @@ bool InstallationFolderOf(const wchar_t* programPath, wchar_t* folder, size_t ca
   return true;
 }
 
+// The installation folder becomes the current directory: every relative name below resolves
+// in it. False, with nothing done, when it cannot be entered, since the relative names would
+// then name files somewhere else. The folder comes back with a trailing backslash.
+bool EnterInstallationFolder(const wchar_t* programPath, wchar_t* folder, size_t capacity) {
+  if (!InstallationFolderOf(programPath, folder, capacity))
+    return false;
+  if (!SetCurrentDirectoryW(folder))
+    return false;
+  EnsureTrailingBackslash(folder, capacity);
+  return true;
+}
+
+// True when the user agrees to uninstall; a silent run is never asked.
+bool ConfirmUninstall() {
+  if (SetupFlags.Silent)
+    return true;
+  int answer =
+      ShowMessageBox(nullptr, MessageText(IDS_CONTINUEUNINSTALL), MessageText(IDS_UNINSTALLVLX),
+                     MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+  return answer == IDYES;
+}
+
+// The list, opened in the current folder. Without it nothing at all may be removed: a failure
+// is told to the user even in a silent run, and the holder comes back empty.
+UniqueStdioFile OpenUninstallList() {
+  UniqueStdioFile listFile(OpenStream(kListName, L"rb"));
+  if (!listFile) {
+    wchar_t text[200];
+    FormatMessageWithText(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
+    (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
+                         MB_ICONERROR | MB_SETFOREGROUND);
+  }
+  return listFile;
+}
+
+// Texts still needed after the language library, their source, has been freed and deleted.
+struct KeptTexts {
+  wchar_t RebootText[kKeptTextCapacity];
+  wchar_t Caption[kKeptTextCapacity];
+};
+
+void KeepTexts(KeptTexts& texts) {
+  CopyBounded(texts.RebootText, MessageText(IDS_REBOOTREQUIRED), kKeptTextCapacity);
+  CopyBounded(texts.Caption, MessageText(IDS_UNINSTALLVLX), kKeptTextCapacity);
+}
+
+// Integration and settings (associations, shell extension, shortcuts, class keys and all of
+// the archiver's settings) go first; then the language library is freed, so that it can be
+// deleted with the other files.
+void RemoveIntegrationAndReleaseLanguage() {
+  RemoveIntegration();
+  UnloadLanguageLibrary();
+}
+
+// The help index files that the help viewer leaves behind; failures are ignored.
+void DeleteHelpIndexFiles() {
+  for (const wchar_t* name : kHelpIndexNames) {
+    (void)SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
+    (void)DeleteFileW(name);
+  }
+}
+
+// The listed entries, walk after walk, then the list itself. True when a file in use was
+// scheduled for deletion at restart. The list file is closed before it is deleted.
+bool DeleteListedEntries(UniqueStdioFile& listFile, const wchar_t* folder,
+                         const wchar_t* programPath) {
+  UninstallList list;
+  list.Load(listFile.get(), folder);
+  ListWalkState walk = {folder, programPath, false};
+  (void)WalkListUntilDone(list, walk);
+  listFile.reset();
+  (void)DeleteFileW(kListName);
+  return walk.RebootPending;
+}
+
+// A settings file that the list named is gone now. The store would write it back when the
+// process ends and so leave the installation folder behind (the self-removal script can only
+// remove an empty folder): forget it, so that it stays deleted. A settings file that the list
+// did not name stays in use and is saved as usual.
+void ForgetDeletedSettingsFile() {
+  wchar_t settingsPath[kPathCapacity];
+  if (SettingsFileInUse(settingsPath, kPathCapacity) && !FileExists(settingsPath))
+    FreeSettingsFile();
+}
+
+// The data folder of the archiver's browser control, in the temporary folder.
+void RemoveBrowserDataFolder() {
+  wchar_t tempFolder[kPathCapacity];
+  wchar_t browserData[kPathCapacity];
+  GetTempFolder(tempFolder, kPathCapacity);
+  JoinPath(tempFolder, kBrowserDataFolder, browserData, kPathCapacity);
+  if (FileExists(browserData))
+    RemoveFolderTree(browserData);
+}
+
+// The installation folder as the script names it: no trailing backslash but at a root; empty
+// when the current folder cannot be read whole.
+void CurrentFolderForScript(wchar_t* current, size_t capacity) {
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(capacity), current);
+  if (length == 0 || length >= capacity)
+    CopyBounded(current, L"", capacity);
+}
+
+// One notice for all files in use (none in a silent run); a folder named Vellox then goes at
+// restart too.
+void TellAboutRestart(const KeptTexts& texts, const wchar_t* current) {
+  if (SetupFlags.Silent)
+    return;
+  (void)ShowMessageBox(nullptr, texts.RebootText, texts.Caption,
+                       MB_ICONINFORMATION | MB_SETFOREGROUND);
+  if (current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0)
+    (void)MoveFileExW(current, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);  // result ignored
+}
+
 }  // namespace
 
 void RunUninstall() {
@@ -55,98 +169,30 @@ void RunUninstall() {
   if (programLength == 0 || programLength >= kPathCapacity)
     return;  // no whole path to go by
 
-  // 1. The installation folder becomes the current directory: every relative name below
-  //    resolves in it. When it cannot be entered, nothing is done, since the relative names
-  //    would then name files somewhere else.
   wchar_t folder[kPathCapacity];
-  if (!InstallationFolderOf(programPath, folder, kPathCapacity))
+  if (!EnterInstallationFolder(programPath, folder, kPathCapacity))
     return;
-  if (!SetCurrentDirectoryW(folder))
+  if (!ConfirmUninstall())
     return;
-  EnsureTrailingBackslash(folder, kPathCapacity);
-
-  // 2. Confirmation.
-  if (!SetupFlags.Silent) {
-    int answer =
-        ShowMessageBox(nullptr, MessageText(IDS_CONTINUEUNINSTALL), MessageText(IDS_UNINSTALLVLX),
-                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
-    if (answer != IDYES)
-      return;
-  }
-
-  // 3. The list; without it nothing at all is removed, and the user is told even when silent.
-  UniqueStdioFile listFile(OpenStream(kListName, L"rb"));
-  if (!listFile) {
-    wchar_t text[200];
-    FormatMessageWithText(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
-    (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
-                         MB_ICONERROR | MB_SETFOREGROUND);
+  UniqueStdioFile listFile = OpenUninstallList();
+  if (!listFile)
     return;
-  }
+  KeptTexts texts;
+  KeepTexts(texts);
 
-  // 4. Texts needed after the language library is gone.
-  wchar_t rebootText[kKeptTextCapacity];
-  wchar_t caption[kKeptTextCapacity];
-  CopyBounded(rebootText, MessageText(IDS_REBOOTREQUIRED), kKeptTextCapacity);
-  CopyBounded(caption, MessageText(IDS_UNINSTALLVLX), kKeptTextCapacity);
-
-  // 5. Integration and settings: associations, shell extension, shortcuts, class keys and all
-  // of the archiver's settings.
-  RemoveIntegration();
-
-  // 6. The language library is freed so that it can be deleted with the other files.
-  UnloadLanguageLibrary();
-
-  // 7. An installer package removes the files itself.
+  RemoveIntegrationAndReleaseLanguage();
   if (SetupFlags.Msi)
-    return;
+    return;  // an installer package removes the files itself
 
-  // 8. Help index files.
-  for (const wchar_t* name : kHelpIndexNames) {
-    (void)SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);  // failures ignored
-    (void)DeleteFileW(name);
-  }
+  DeleteHelpIndexFiles();
+  const bool rebootPending = DeleteListedEntries(listFile, folder, programPath);
+  ForgetDeletedSettingsFile();
+  RemoveBrowserDataFolder();
 
-  // 9. The listed entries, walk after walk.
-  UninstallList list;
-  list.Load(listFile.get(), folder);
-  ListWalkState walk = {folder, programPath, false};
-  (void)WalkListUntilDone(list, walk);
-
-  // 10. The list itself.
-  listFile.reset();
-  (void)DeleteFileW(kListName);
-
-  // A settings file that the list named is gone now. The store would write it back when the
-  // process ends and so leave the installation folder behind (the self-removal script can only
-  // remove an empty folder): forget it, so that it stays deleted. A settings file that the
-  // list did not name stays in use and is saved as usual.
-  wchar_t settingsPath[kPathCapacity];
-  if (SettingsFileInUse(settingsPath, kPathCapacity) && !FileExists(settingsPath))
-    FreeSettingsFile();
-
-  // 11. The data folder of the archiver's browser control.
-  wchar_t tempFolder[kPathCapacity];
-  wchar_t browserData[kPathCapacity];
-  GetTempFolder(tempFolder, kPathCapacity);
-  JoinPath(tempFolder, kBrowserDataFolder, browserData, kPathCapacity);
-  if (FileExists(browserData))
-    RemoveFolderTree(browserData);
-
-  // 12. The installation folder as the script names it: no trailing backslash but at a root.
   wchar_t current[kPathCapacity];
-  DWORD currentLength = GetCurrentDirectoryW(kPathCapacity, current);
-  if (currentLength == 0 || currentLength >= kPathCapacity)
-    CopyBounded(current, L"");
-
-  // 13. One notice for all files in use; a folder named Vellox then goes at restart too.
-  if (walk.RebootPending && !SetupFlags.Silent) {
-    (void)ShowMessageBox(nullptr, rebootText, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
-    if (current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0) {
-      (void)MoveFileExW(current, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);  // result ignored
-    }
-  }
-
-  // 14. The program file and the folder go after this process has ended.
+  CurrentFolderForScript(current, kPathCapacity);
+  if (rebootPending)
+    TellAboutRestart(texts, current);
+  // The program file and the folder go after this process has ended.
   StartSelfRemoval(programPath, current);
 }
