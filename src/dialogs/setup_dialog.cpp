@@ -191,7 +191,7 @@ void ConfirmIntegrationChoices(const IntegrationOptions& options) {
   if (!SetupFlags.Msi)
     WriteUninstallEntry();
   // Earlier versions took ".ace" over; it is always given back.
-  AssociateExtension(L".ace", false, false, false, false);
+  ReleaseAceAssociation();
 }
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

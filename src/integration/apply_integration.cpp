@@ -62,7 +62,7 @@ bool RegisterAppPaths() {
 bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, size_t capacity) {
   if (!RegisterAppPaths())
     return false;
-  RegisterShellExtensions(false, options);
+  RegisterShellExtensions(ShellExtensionAction::Register, options);
   AssociateAll(options);
   if (!RegisterProgIds())
     return false;
@@ -83,7 +83,7 @@ void RemoveIntegration() {
   ReleaseRevAssociation();
   // Wait until Explorer has taken the associations back before the handlers go.
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
-  RegisterShellExtensions(true, none);
+  RegisterShellExtensions(ShellExtensionAction::Remove, none);
   UpdateShortcuts(none, nullptr, 0, nullptr);
   for (const wchar_t* key : kOwnClassKeys)
     DeleteSettingsTree(HKEY_CLASSES_ROOT, key);

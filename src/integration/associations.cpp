@@ -203,14 +203,25 @@ void AssociateAll(const IntegrationOptions& options) {
         ++next;
       }
       extension[length] = 0;
-      AssociateExtension(extension, options.Associations[row] != 0, options.ShellExt != 0, row == 0,
-                         row == 1);
+      AssociateFlags flags = kGiveBack;
+      if (options.Associations[row] != 0)
+        flags |= kAssociate;
+      if (options.ShellExt != 0)
+        flags |= kShellIntegration;
+      if (row == 0)
+        flags |= kOwnFormat;
+      if (row == 1)
+        flags |= kZipFormat;
+      AssociateExtension(extension, flags);
     }
   }
 }
 
-void AssociateExtension(const wchar_t* extension, bool associate, bool shellIntegration,
-                        bool ownFormat, bool zip) {
+void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
+  const bool associate = (flags & kAssociate) != 0;
+  const bool shellIntegration = (flags & kShellIntegration) != 0;
+  const bool ownFormat = (flags & kOwnFormat) != 0;
+  const bool zip = (flags & kZipFormat) != 0;
   const bool wantTemplate = NewTemplateFlag(shellIntegration, ownFormat, zip);
   wchar_t backupKey[kKeyCapacity];
   BackupKeyOf(extension, backupKey);
@@ -258,7 +269,7 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellInte
 }
 
 void ReleaseAceAssociation() {
-  AssociateExtension(L".ace", false, false, false, false);
+  AssociateExtension(L".ace", kGiveBack);
 }
 
 void ReleaseRevAssociation() {

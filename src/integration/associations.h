@@ -18,21 +18,31 @@
 // every other failure is ignored.
 bool RegisterProgIds();
 
+// What AssociateExtension does with one extension: kAssociate and any of the others or'd
+// together; kGiveBack alone gives a plain extension back.
+enum AssociateFlag : unsigned {
+  kGiveBack = 0,
+  kAssociate = 1u << 0,         // point it at the archiver; without it, give it back
+  kShellIntegration = 1u << 1,  // shell integration is on: a "New" template may be installed
+  kOwnFormat = 1u << 2,         // the archiver's own format, with its volume extensions
+  kZipFormat = 1u << 3,         // ZIP, pointed at "Vellox.ZIP"
+};
+using AssociateFlags = unsigned;
+
 // AssociateExtension for every extension of every row of the association table, in table
-// order and within a row in list order, with the row's flag, the record's ShellExt, the
-// own-format flag for row 0 and the zip flag for row 1.
+// order and within a row in list order: kAssociate by the row's flag, kShellIntegration by the
+// record's ShellExt, kOwnFormat for row 0 and kZipFormat for row 1.
 void AssociateAll(const IntegrationOptions& options);
 
-// One extension. With associate set: backs up the former owner (unless the extension is
-// already the archiver's) and points it at "Vellox.ZIP" (zip) or "Vellox"; for the own format
+// One extension. With kAssociate: backs up the former owner (unless the extension is already
+// the archiver's) and points it at "Vellox.ZIP" (kZipFormat) or "Vellox"; for the own format
 // also the volume extensions .r00 to .r29; installs the "New" template for the own format or
-// ZIP when shell integration and the template's menu item are on. With associate clear and
-// the extension still the archiver's: writes the backup back (a previously absent extension
-// is deleted again) and, for the own format, gives the volume extensions .r00 to .r99 back.
-// For the own format and ZIP the former "New" entry is restored whenever the template is not
-// (or no longer) wanted. Failures are ignored.
-void AssociateExtension(const wchar_t* extension, bool associate, bool shellIntegration,
-                        bool ownFormat, bool zip);
+// ZIP when shell integration and the template's menu item are on. Without kAssociate and the
+// extension still the archiver's: writes the backup back (a previously absent extension is
+// deleted again) and, for the own format, gives the volume extensions .r00 to .r99 back. For
+// the own format and ZIP the former "New" entry is restored whenever the template is not (or
+// no longer) wanted. Failures are ignored.
+void AssociateExtension(const wchar_t* extension, AssociateFlags flags);
 
 // Gives ".ace", a type no longer in the association table, back to its former owner when it
 // still points at the archiver; otherwise leaves it alone.

@@ -25,7 +25,8 @@ bool SiblingPath(const wchar_t* name, wchar_t* dest) {
 
 }  // namespace
 
-void RunContextMenuPackage(bool install) {
+void RunContextMenuPackage(PackageAction action) {
+  const bool install = action == PackageAction::Install;
   if (!IsIntegrationEnabled())
     return;
   wchar_t package[kPathCapacity];

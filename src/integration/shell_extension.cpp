@@ -199,7 +199,8 @@ void RegisterShellExtension(const IntegrationOptions& options, const wchar_t* dl
 
   const bool newShell = IsNewShell();
   if (!is32Bit && newShell)
-    RunContextMenuPackage(options.ShellExt != 0);
+    RunContextMenuPackage(options.ShellExt != 0 ? PackageAction::Install
+                                                : PackageAction::Uninstall);
 
   const bool classicMenu = options.ShellExt && (!newShell || options.LegacyMenu);
   for (const HandlerKey& key : kContextMenuKeys) {
@@ -211,7 +212,8 @@ void RegisterShellExtension(const IntegrationOptions& options, const wchar_t* dl
   }
 }
 
-void RegisterShellExtensions(bool remove, const IntegrationOptions& options) {
+void RegisterShellExtensions(ShellExtensionAction action, const IntegrationOptions& options) {
+  const bool remove = action == ShellExtensionAction::Remove;
   for (const ShellExtensionVariant& variant : ShellExtensionVariants) {
     RegisterShellExtension(options, variant.DllName, variant.ClassId, variant.HandlerName,
                            variant.Is32Bit);

@@ -16,11 +16,11 @@ constexpr int kShellExtensionVariants = 2;
 // In registration order: the 32-bit build first.
 extern const ShellExtensionVariant ShellExtensionVariants[kShellExtensionVariants];
 
-// Registers both variants by options.ShellExt (remove = false, from ApplyIntegration), or
-// removes them with the registered-application keys and the whole machine settings tree
-// (remove = true, with an all-zero record, from RemoveIntegration). Ends with a shell
-// association-change notification.
-void RegisterShellExtensions(bool remove, const IntegrationOptions& options);
+enum class ShellExtensionAction { Register, Remove };
+// Register (from ApplyIntegration): registers both variants by options.ShellExt. Remove (with
+// an all-zero record, from RemoveIntegration): removes them with the registered-application
+// keys and the whole machine settings tree. Ends with a shell association-change notification.
+void RegisterShellExtensions(ShellExtensionAction action, const IntegrationOptions& options);
 // Registers one variant when options.ShellExt is on, removes it when off. The class keys are
 // written only when the DLL file exists; the handler keys are written regardless. The classic
 // context-menu handlers exist only while ShellExt is on and either the shell is not the new

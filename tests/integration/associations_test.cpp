@@ -122,33 +122,33 @@ TEST_F(AssociationsTest, ARevTakenMeanwhileIsLeftAlone) {
 }
 
 TEST_F(AssociationsTest, APreviouslyAbsentExtensionIsDeletedAgain) {
-  AssociateExtension(L".7z", true, true, false, false);
+  AssociateExtension(L".7z", kAssociate | kShellIntegration);
   EXPECT_EQ(L"Vellox", Default(L".7z"));
   EXPECT_EQ(0u, RegReadDword(HKEY_CURRENT_USER, Backup(L".7z").c_str(), L"Exist"));
   EXPECT_EQ(L"", RegReadString(HKEY_CURRENT_USER, Backup(L".7z").c_str(), L"Type"));
-  AssociateExtension(L".7z", false, true, false, false);
+  AssociateExtension(L".7z", kShellIntegration);
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".7z"));
 }
 
 TEST_F(AssociationsTest, AnotherOwnerIsRestoredExactlyAndTheFirstBackupKept) {
   RegWriteString(HKEY_CLASSES_ROOT, L".iso", nullptr, L"Other.DiscImage");
-  AssociateExtension(L".iso", true, true, false, false);
-  AssociateExtension(L".iso", true, true, false, false);  // already ours: no new backup
+  AssociateExtension(L".iso", kAssociate | kShellIntegration);
+  AssociateExtension(L".iso", kAssociate | kShellIntegration);  // already ours: no new backup
   EXPECT_EQ(L"Other.DiscImage", RegReadString(HKEY_CURRENT_USER, Backup(L".iso").c_str(), L"Type"));
   EXPECT_EQ(1u, RegReadDword(HKEY_CURRENT_USER, Backup(L".iso").c_str(), L"Exist"));
-  AssociateExtension(L".iso", false, true, false, false);
+  AssociateExtension(L".iso", kShellIntegration);
   EXPECT_EQ(L"Other.DiscImage", Default(L".iso"));
   // Deselected again: no longer ours, so nothing changes.
   RegWriteString(HKEY_CURRENT_USER, Backup(L".iso").c_str(), L"Type", L"Stale");
-  AssociateExtension(L".iso", false, true, false, false);
+  AssociateExtension(L".iso", kShellIntegration);
   EXPECT_EQ(L"Other.DiscImage", Default(L".iso"));
 }
 
 TEST_F(AssociationsTest, AnExtensionTakenMeanwhileIsLeftAlone) {
-  AssociateExtension(L".zip", true, true, false, true);
+  AssociateExtension(L".zip", kAssociate | kShellIntegration | kZipFormat);
   RegWriteString(HKEY_CLASSES_ROOT, L".zip", nullptr, L"Newcomer.Zip");
   RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", L"C:\\n\\new.zip");
-  AssociateExtension(L".zip", false, true, false, true);
+  AssociateExtension(L".zip", kShellIntegration | kZipFormat);
   EXPECT_EQ(L"Newcomer.Zip", Default(L".zip"));
   EXPECT_EQ(L"C:\\n\\new.zip", RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName"));
 }
@@ -156,7 +156,7 @@ TEST_F(AssociationsTest, AnExtensionTakenMeanwhileIsLeftAlone) {
 TEST_F(AssociationsTest, ABackupNamingTheArchiverIsReadAsEmpty) {
   RegWriteString(HKEY_CLASSES_ROOT, L".cab", nullptr, L"Vellox");
   RegWriteString(HKEY_CURRENT_USER, Backup(L".cab").c_str(), L"Type", L"vellox.zip");
-  AssociateExtension(L".cab", false, false, false, false);
+  AssociateExtension(L".cab", kGiveBack);
   EXPECT_EQ(L"", Default(L".cab"));
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L".cab"));  // "Exist" missing reads as 1
 }
@@ -166,13 +166,13 @@ TEST_F(AssociationsTest, VolumeExtensionsAreTakenAndGivenBackWithTheOwnFormat) {
   RegWriteString(HKEY_CLASSES_ROOT, L".r03", nullptr, L"Other.Volume");
   RegWriteString(HKEY_CLASSES_ROOT, L".r45", nullptr, L"Other.Volume");
   RegWriteString(HKEY_CLASSES_ROOT, L".r46", nullptr, L"Vellox");  // ours, never backed up
-  AssociateExtension(L".vlx", true, false, true, false);
+  AssociateExtension(L".vlx", kAssociate | kOwnFormat);
   for (int i = 0; i < 30; ++i)
     EXPECT_EQ(L"Vellox", Default(Volume(i))) << i;
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".r30"));
   EXPECT_EQ(L"Other.Volume", Default(L".r45"));
 
-  AssociateExtension(L".vlx", false, false, true, false);
+  AssociateExtension(L".vlx", kOwnFormat);
   EXPECT_EQ(L"Old.Archive", Default(L".vlx"));
   for (int i = 0; i < 30; ++i) {
     if (i == 3)
@@ -189,7 +189,7 @@ TEST_F(AssociationsTest, VolumesWithoutBackupAreDeletedWhenTheFormatHadNoOwner) 
     RegWriteString(HKEY_CLASSES_ROOT, Volume(i).c_str(), nullptr, L"VELLOX");
   RegWriteString(HKEY_CLASSES_ROOT, L".vlx", nullptr, L"Vellox");
   RegWriteDword(HKEY_CURRENT_USER, Backup(L".vlx").c_str(), L"Exist", 0);
-  AssociateExtension(L".vlx", false, true, true, false);
+  AssociateExtension(L".vlx", kShellIntegration | kOwnFormat);
   for (int i : {0, 29, 30, 99})
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, Volume(i).c_str())) << i;
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".vlx"));
@@ -199,7 +199,7 @@ TEST_F(AssociationsTest, ZipWithoutItsMenuItemKeepsItsFormerNewEntry) {
   RegWriteString(HKEY_CLASSES_ROOT, L".zip", nullptr, L"CompressedFolder");
   RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile", L"");
   RegWriteDword(HKEY_CURRENT_USER, L"Software\\Vellox\\Setup\\MenuItems", L"NewZIP", 0);
-  AssociateExtension(L".zip", true, true, false, true);
+  AssociateExtension(L".zip", kAssociate | kShellIntegration | kZipFormat);
   EXPECT_EQ(L"Vellox.ZIP", Default(L".zip"));
   EXPECT_EQ(L"*", RegReadString(HKEY_CURRENT_USER, Backup(L".zip").c_str(), L"ShellNew"));
   EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile"));
@@ -208,20 +208,20 @@ TEST_F(AssociationsTest, ZipWithoutItsMenuItemKeepsItsFormerNewEntry) {
 
   // The item switched on: the template replaces the entry; off again: the entry comes back.
   RegWriteDword(HKEY_CURRENT_USER, L"Software\\Vellox\\Setup\\MenuItems", L"NewZIP", 1);
-  AssociateExtension(L".zip", true, true, false, true);
+  AssociateExtension(L".zip", kAssociate | kShellIntegration | kZipFormat);
   EXPECT_EQ(scratch_.Join(L"zipnew.dat"),
             RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName"));
   EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile"));
   EXPECT_TRUE(PathExists(scratch_.Join(L"zipnew.dat")));
-  AssociateExtension(L".zip", true, false, false, true);
+  AssociateExtension(L".zip", kAssociate | kZipFormat);
   EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile"));
   EXPECT_FALSE(RegValueExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName"));
 }
 
 TEST_F(AssociationsTest, APreviouslyAbsentZipWithTemplateLeavesNoKey) {
-  AssociateExtension(L".zip", true, true, false, true);
+  AssociateExtension(L".zip", kAssociate | kShellIntegration | kZipFormat);
   ASSERT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L".zip\\ShellNew"));
-  AssociateExtension(L".zip", false, false, false, true);
+  AssociateExtension(L".zip", kZipFormat);
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".zip"));
 }
 
@@ -287,8 +287,8 @@ TEST(AssociationsEndToEnd, RealRegistry) {
   const bool apply = std::wstring(mode) == L"apply";
   if (apply)
     EXPECT_TRUE(RegisterProgIds());
-  AssociateExtension(L".vlx", apply, true, true, false);
-  AssociateExtension(L".zip", apply, true, false, true);
+  AssociateExtension(L".vlx", (apply ? kAssociate : kGiveBack) | kShellIntegration | kOwnFormat);
+  AssociateExtension(L".zip", (apply ? kAssociate : kGiveBack) | kShellIntegration | kZipFormat);
   EXPECT_EQ(apply, IsOwnAssociation(L".zip"));
   EXPECT_EQ(apply, IsOwnAssociation(L".vlx"));
   SetProgramPathForTesting(nullptr);

@@ -84,7 +84,7 @@ class ContextMenuPackageTest : public ::testing::Test {
 TEST_F(ContextMenuPackageTest, InstallRunsTheInstallerAndRecordsOne) {
   AddPackage();
   AddInstaller();
-  RunContextMenuPackage(true);
+  RunContextMenuPackage(PackageAction::Install);
   EXPECT_EQ(1u, Recorded());
   const std::string log = WaitForLog();
   EXPECT_NE(std::string::npos, log.find("VlxExtInstaller.exe\t1\t-install\n")) << log;
@@ -95,7 +95,7 @@ TEST_F(ContextMenuPackageTest, UninstallWaitsForTheInstallerAndRecordsZero) {
   AddPackage();
   AddInstaller();
   RegWriteDword(HKEY_CURRENT_USER, kSetup, L"NewContextMenu", 1);
-  RunContextMenuPackage(false);
+  RunContextMenuPackage(PackageAction::Uninstall);
   // Waited for: the installer has run to its end when the call returns.
   EXPECT_NE(std::string::npos, Log().find("VlxExtInstaller.exe\t1\t-Uninstall\n")) << Log();
   EXPECT_EQ(0u, Recorded());
@@ -104,13 +104,13 @@ TEST_F(ContextMenuPackageTest, UninstallWaitsForTheInstallerAndRecordsZero) {
 TEST_F(ContextMenuPackageTest, MissingInstallerOrPackageStartsNothingAndKeepsTheSetting) {
   RegWriteDword(HKEY_CURRENT_USER, kSetup, L"NewContextMenu", 1);
   AddPackage();
-  RunContextMenuPackage(false);
+  RunContextMenuPackage(PackageAction::Uninstall);
   EXPECT_EQ(1u, Recorded());
 
   DeleteFileW(scratch_.Join(L"VlxExtPackage.msix").c_str());
   AddInstaller();
-  RunContextMenuPackage(false);
-  RunContextMenuPackage(true);
+  RunContextMenuPackage(PackageAction::Uninstall);
+  RunContextMenuPackage(PackageAction::Install);
   EXPECT_EQ(1u, Recorded());
   // An installer started by these calls either still runs or has already logged its start;
   // looked at in this order, no wait is needed.
@@ -121,9 +121,9 @@ TEST_F(ContextMenuPackageTest, MissingInstallerOrPackageStartsNothingAndKeepsThe
 TEST_F(ContextMenuPackageTest, AFailedStartStillRecordsTheChoice) {
   AddPackage();
   scratch_.WriteFile(L"VlxExtInstaller.exe", "not a program");
-  RunContextMenuPackage(false);
+  RunContextMenuPackage(PackageAction::Uninstall);
   EXPECT_EQ(0u, Recorded());
-  RunContextMenuPackage(true);
+  RunContextMenuPackage(PackageAction::Install);
   EXPECT_EQ(1u, Recorded());
 }
 
@@ -133,7 +133,7 @@ TEST_F(ContextMenuPackageTest, AHangingUninstallIsGivenUp) {
   // The stand-in hangs until the release file exists (at most a minute).
   const std::wstring release = scratch_.Join(L"release");
   SetEnvironmentVariableW(L"VELLOX_STANDIN_HOLD", release.c_str());
-  RunContextMenuPackage(false);
+  RunContextMenuPackage(PackageAction::Uninstall);
   // The call has come back while the installer still hangs: it gave up waiting.
   EXPECT_TRUE(RunningInstaller());
   EXPECT_EQ(0u, Recorded());

@@ -73,7 +73,7 @@ class ShellExtensionTest : public testing::Test {
 };
 
 TEST_F(ShellExtensionTest, RegistersBothVariantsWithEveryKeyOfTheTable) {
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
 
   const std::wstring dll64 = install_.ProgramFile(L"vlxext.dll");
   const std::wstring dll32 = install_.ProgramFile(L"vlxext32.dll");
@@ -128,7 +128,8 @@ TEST_F(ShellExtensionTest, RegistersBothVariantsWithEveryKeyOfTheTable) {
 }
 
 TEST_F(ShellExtensionTest, RegisteredApplicationNamesEveryExtensionOfTheTable) {
-  RegisterShellExtensions(false, Options(false));  // the capabilities do not depend on choices
+  // The capabilities do not depend on choices.
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(false));
   EXPECT_EQ(L"Software\\Vellox\\Capabilities",
             RegReadString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Vellox"));
   EXPECT_EQ(L"Vellox", RegReadString(HKEY_LOCAL_MACHINE, L"Software\\Vellox\\Capabilities",
@@ -155,7 +156,7 @@ TEST_F(ShellExtensionTest, RegisteredApplicationNamesEveryExtensionOfTheTable) {
 
 TEST_F(ShellExtensionTest, BeforeWindows6NoRegisteredApplicationIsWritten) {
   ScratchInstall::SetWindowsVersion(5, 1, 2600);
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
   EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Vellox"));
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Vellox\\Capabilities"));
   // The shell extension itself is registered all the same.
@@ -164,7 +165,7 @@ TEST_F(ShellExtensionTest, BeforeWindows6NoRegisteredApplicationIsWritten) {
 
 TEST_F(ShellExtensionTest, MissingDllLeavesItsClassUnregisteredButWritesTheHandlers) {
   install_.RemoveProgramFile(L"vlxext32.dll");
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, Clsid(kClsid64).c_str()));
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, Clsid(kClsid32).c_str(), KEY_WOW64_32KEY));
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, Clsid(kClsid32).c_str()));
@@ -175,11 +176,11 @@ TEST_F(ShellExtensionTest, MissingDllLeavesItsClassUnregisteredButWritesTheHandl
 
 TEST_F(ShellExtensionTest, RemoveTakesEverythingBackAndTheMachineSettingsTree) {
   const std::wstring before = sandbox_.Snapshot();
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
   RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Vellox", L"exe64", L"C:\\x\\Vellox.exe");
   ASSERT_NE(before, sandbox_.Snapshot());
 
-  RegisterShellExtensions(true, Options(false));
+  RegisterShellExtensions(ShellExtensionAction::Remove, Options(false));
   // The archiver's own class keys keep their emptied "shellex" skeletons until the class keys
   // themselves are removed with their trees (RemoveIntegration).
   for (const wchar_t* cls : {L"Vellox", L"Vellox.ZIP"}) {
@@ -193,12 +194,12 @@ TEST_F(ShellExtensionTest, RemoveTakesEverythingBackAndTheMachineSettingsTree) {
 }
 
 TEST_F(ShellExtensionTest, RemoveKeepsKeysThatGainedSubkeys) {
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
   RegWriteString(HKEY_CLASSES_ROOT, L"Folder\\shellex\\DragDropHandlers\\Vellox\\Foreign", L"",
                  L"x");
   RegWriteString(HKEY_CLASSES_ROOT, (Clsid(kClsid64) + L"\\InProcServer32\\Foreign").c_str(), L"",
                  L"x");
-  RegisterShellExtensions(true, Options(false));
+  RegisterShellExtensions(ShellExtensionAction::Remove, Options(false));
   EXPECT_TRUE(
       RegKeyExists(HKEY_CLASSES_ROOT, L"Folder\\shellex\\DragDropHandlers\\Vellox\\Foreign"));
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, (Clsid(kClsid64) + L"\\InProcServer32").c_str()));
@@ -209,7 +210,7 @@ TEST_F(ShellExtensionTest, RemoveKeepsKeysThatGainedSubkeys) {
 
 TEST_F(ShellExtensionTest, NewShellDropsTheClassicMenuUnlessLegacyMenuIsOn) {
   ScratchInstall::SetWindowsVersion(10, 0, 22631, L"Microsoft Windows 11 Pro|C:\\WINDOWS|");
-  RegisterShellExtensions(false, Options(true, false));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true, false));
   for (const auto& key : ContextMenuKeys(kClsid64, L"Vellox")) {
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key.c_str()));
   }
@@ -220,7 +221,7 @@ TEST_F(ShellExtensionTest, NewShellDropsTheClassicMenuUnlessLegacyMenuIsOn) {
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, Clsid(kClsid64).c_str()));
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"Drive\\shellex\\DragDropHandlers\\Vellox32"));
 
-  RegisterShellExtensions(false, Options(true, true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true, true));
   for (const auto& key : ContextMenuKeys(kClsid64, L"Vellox")) {
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, key.c_str()));
   }
@@ -230,7 +231,7 @@ TEST_F(ShellExtensionTest, NewShellDropsTheClassicMenuUnlessLegacyMenuIsOn) {
 }
 
 TEST_F(ShellExtensionTest, ViewFlagIsBackToDefaultAfterwards) {
-  RegisterShellExtensions(false, Options(true));
+  RegisterShellExtensions(ShellExtensionAction::Register, Options(true));
   // A write after the registration lands in the default view.
   ASSERT_EQ(ERROR_SUCCESS, WriteSettingString(HKEY_CLASSES_ROOT, L"ViewProbe", L"", L"x"));
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"ViewProbe"));
