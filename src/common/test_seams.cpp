@@ -18,6 +18,9 @@ bool g_versionSet;
 WindowsVersionOverride g_version;
 WmiOverride g_wmiKind = WmiOverride::None;
 wchar_t g_wmiName[512];
+int g_wmiQueries;
+
+HelpViewerOverride g_helpViewer;
 
 int g_messageBoxAnswer;
 int g_messageBoxCount;
@@ -26,8 +29,10 @@ MessageBoxRecord g_lastMessageBox;
 }  // namespace
 
 DWORD GetProgramPath(wchar_t* dest, DWORD capacity) {
-  if (g_programPath[0] == 0) return GetModuleFileNameW(nullptr, dest, capacity);
-  if (capacity == 0) return 0;
+  if (g_programPath[0] == 0)
+    return GetModuleFileNameW(nullptr, dest, capacity);
+  if (capacity == 0)
+    return 0;
   CopyBounded(dest, g_programPath, capacity);
   return static_cast<DWORD>(WideLength(dest));
 }
@@ -57,16 +62,20 @@ void SetSpecialFolderForTesting(int csidl, const wchar_t* path) {
       return;
     }
   }
-  if (path == nullptr || g_folderCount == kFolderSlots) return;
+  if (path == nullptr || g_folderCount == kFolderSlots)
+    return;
   g_folders[g_folderCount].Csidl = csidl;
   CopyBounded(g_folders[g_folderCount].Path, path);
   ++g_folderCount;
 }
 
-void ClearSpecialFoldersForTesting() { g_folderCount = 0; }
+void ClearSpecialFoldersForTesting() {
+  g_folderCount = 0;
+}
 
 bool GetWindowsVersionOverride(WindowsVersionOverride& version) {
-  if (g_versionSet) version = g_version;
+  if (g_versionSet)
+    version = g_version;
   return g_versionSet;
 }
 
@@ -76,7 +85,9 @@ void SetWindowsVersionForTesting(DWORD major, DWORD minor, DWORD build) {
 }
 
 WmiOverride GetWmiNameOverride(wchar_t* dest, size_t capacity) {
-  if (g_wmiKind == WmiOverride::Name) CopyBounded(dest, g_wmiName, capacity);
+  ++g_wmiQueries;
+  if (g_wmiKind == WmiOverride::Name)
+    CopyBounded(dest, g_wmiName, capacity);
   return g_wmiKind;
 }
 
@@ -89,10 +100,24 @@ void ClearWindowsVersionForTesting() {
   g_versionSet = false;
   g_wmiKind = WmiOverride::None;
   g_wmiName[0] = 0;
+  g_wmiQueries = 0;
+}
+
+int WmiQueryCountForTesting() {
+  return g_wmiQueries;
+}
+
+HelpViewerOverride GetHelpViewerOverride() {
+  return g_helpViewer;
+}
+
+void SetHelpViewerForTesting(HelpViewerOverride viewer) {
+  g_helpViewer = viewer;
 }
 
 bool TakeMessageBoxAnswer(const wchar_t* text, const wchar_t* caption, UINT flags, int& answer) {
-  if (g_messageBoxAnswer == 0) return false;
+  if (g_messageBoxAnswer == 0)
+    return false;
   CopyBounded(g_lastMessageBox.Text, text != nullptr ? text : L"");
   CopyBounded(g_lastMessageBox.Caption, caption != nullptr ? caption : L"");
   g_lastMessageBox.Flags = flags;
@@ -107,6 +132,10 @@ void SetMessageBoxAnswerForTesting(int answer) {
   g_lastMessageBox = {};
 }
 
-int MessageBoxCountForTesting() { return g_messageBoxCount; }
+int MessageBoxCountForTesting() {
+  return g_messageBoxCount;
+}
 
-const MessageBoxRecord& LastMessageBoxForTesting() { return g_lastMessageBox; }
+const MessageBoxRecord& LastMessageBoxForTesting() {
+  return g_lastMessageBox;
+}

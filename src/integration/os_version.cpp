@@ -21,7 +21,6 @@ struct VersionInfo {
 bool g_versionKnown = false;
 VersionInfo g_version;
 int g_newShell = -1;  // -1 until computed, then 0 or 1
-int g_wmiQueries = 0;
 
 // The version as the system reports it (or as a test set it). A failing GetVersionExW leaves
 // everything 0, which reads as a non-NT platform.
@@ -122,7 +121,6 @@ unsigned GetWindowsVersion() {
 }
 
 bool IsWmiWindows10() {
-  ++g_wmiQueries;
   wchar_t name[512] = {};
   switch (GetWmiNameOverride(name, 512)) {
     case WmiOverride::Fail:
@@ -152,9 +150,4 @@ bool IsNewShell() {
 void ResetOsVersionCacheForTesting() {
   g_versionKnown = false;
   g_newShell = -1;
-  g_wmiQueries = 0;
-}
-
-int WmiQueryCountForTesting() {
-  return g_wmiQueries;
 }

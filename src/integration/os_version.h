@@ -15,7 +15,6 @@ bool IsNewShell();
 // failure on the way (locator, connection, proxy blanket, query) gives false.
 bool IsWmiWindows10();
 
-// Test hooks: forget both cached results, so that the next call asks again (after a test has
-// changed the version or WMI seam); and the number of WMI queries made since the last reset.
+// Tests only: forgets both cached results, so that the next call asks again (after a test has
+// changed the version or the WMI answer through the seams).
 void ResetOsVersionCacheForTesting();
-int WmiQueryCountForTesting();

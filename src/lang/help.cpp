@@ -18,8 +18,7 @@ constexpr size_t kAddressCapacity = 2098;  // the path, "::/html/", a topic and 
 
 // Process-wide; the library is never freed (the viewer may still show a window at exit).
 HMODULE g_library;
-HelpViewerFunction g_viewer;
-HelpViewerFunction g_viewerForTesting;
+HelpViewerOverride g_viewer;  // the signature of HtmlHelpW
 wchar_t g_helpFilePath[kPathCapacity];
 bool g_retried;
 
@@ -43,9 +42,9 @@ HWND ShowHelp(HWND /*caller*/, const wchar_t* topic) {
   if (g_viewer == nullptr) {
     if (g_library == nullptr)
       return nullptr;
-    g_viewer = g_viewerForTesting != nullptr
-                   ? g_viewerForTesting
-                   : reinterpret_cast<HelpViewerFunction>(
+    g_viewer = GetHelpViewerOverride() != nullptr
+                   ? GetHelpViewerOverride()
+                   : reinterpret_cast<HelpViewerOverride>(
                          reinterpret_cast<void*>(GetProcAddress(g_library, "HtmlHelpW")));
     wchar_t programPath[kPathCapacity] = L"";
     (void)GetProgramPath(programPath, kPathCapacity);
@@ -86,11 +85,6 @@ HWND ShowHelp(HWND /*caller*/, const wchar_t* topic) {
     shortPath[0] = 0;  // failed or did not fit
   SetHelpFilePath(shortPath[0] != 0 ? shortPath : programPath);
   return ShowHelp(nullptr, topic);
-}
-
-void SetHelpViewerForTesting(HelpViewerFunction viewer) {
-  g_viewerForTesting = viewer;
-  g_viewer = nullptr;
 }
 
 void ResetHelpForTesting() {

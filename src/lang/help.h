@@ -12,11 +12,6 @@
 // short form of the program's folder.
 HWND ShowHelp(HWND caller, const wchar_t* topic);
 
-// The signature of HtmlHelpW.
-using HelpViewerFunction = HWND(WINAPI*)(HWND owner, const wchar_t* file, UINT command,
-                                         DWORD_PTR data);
-// Tests: a function that stands in for the HtmlHelpW entry of the loaded library (null for the
-// real one), and a return to the state of a fresh process (library kept, entry, path and retry
-// forgotten).
-void SetHelpViewerForTesting(HelpViewerFunction viewer);
+// Tests only: a return to the state of a fresh process (library kept; entry, path and retry
+// forgotten). The viewer itself is stood in for through the help-viewer seam.
 void ResetHelpForTesting();

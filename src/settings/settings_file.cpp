@@ -18,8 +18,6 @@ namespace {
 constexpr wchar_t kSettingsFileName[] = L"Vellox.ini";
 constexpr wchar_t kGlobalPath[] = L"Global";
 
-int g_failEntriesAfter = -1;
-
 bool SameName(const wchar_t* a, const wchar_t* b) {
   return std::wcscmp(a, b) == 0;
 }
@@ -46,10 +44,6 @@ void FreeEntry(SettingsEntry* entry) {
 // A new entry with copies of both texts; out of memory ends the operation (VLX_EXIT 8).
 SettingsEntry* NewEntry(const wchar_t* name, size_t nameLength, const wchar_t* value,
                         size_t valueLength, EntryKind kind) {
-  if (g_failEntriesAfter == 0)
-    Errors().MemoryError();
-  if (g_failEntriesAfter > 0)
-    --g_failEntriesAfter;
   auto* entry = static_cast<SettingsEntry*>(std::malloc(sizeof(SettingsEntry)));
   wchar_t* nameCopy = DuplicateText(name, nameLength);
   wchar_t* valueCopy = DuplicateText(value, valueLength);
@@ -425,9 +419,4 @@ void ResetSettingsFileForTesting() {
   store.SearchDone = false;
   store.Closed = false;
   store.AppData = store.Integration = store.SaveSettings = true;
-  g_failEntriesAfter = -1;
-}
-
-void FailSettingsEntriesAfterForTesting(int n) {
-  g_failEntriesAfter = n < 0 ? -1 : n;
 }

@@ -79,6 +79,3 @@ void FreeSettingsFile();
 // Tests only: forgets the file without saving it, so the next request searches again, and
 // puts the switches back on.
 void ResetSettingsFileForTesting();
-// Tests only: after n more entries have been made, the next one fails as if memory ran out
-// (n < 0: never).
-void FailSettingsEntriesAfterForTesting(int n);

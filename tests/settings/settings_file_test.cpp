@@ -201,22 +201,6 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileAndNoLeftovers) {
   EXPECT_FALSE(PathExists(env_.IniPath() + L".tmp"));
 }
 
-TEST_F(SettingsFileTest, AFileLoadedInPartIsNeverWrittenBack) {
-  const std::string original = Utf16Le(L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3\r\nHKCU\\D=4\r\n");
-  const CleanErrorState errors;  // the provoked error is forgotten at the end of the test
-  env_.WriteIni(original);
-  FailSettingsEntriesAfterForTesting(2);
-  LoadSettingsFile();
-  FailSettingsEntriesAfterForTesting(-1);
-  EXPECT_EQ(Errors().ExitCode, static_cast<uint32_t>(VLX_EXIT_MEMORY));
-  ASSERT_TRUE(SettingsFileInUse());
-  EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
-  EXPECT_EQ(ReadUserInt(L"", L"C", 0), 0u);
-  WriteUserInt(L"", L"A", 9);
-  EXPECT_FALSE(SaveSettingsFile());
-  EXPECT_EQ(env_.ReadIni(), original);
-}
-
 TEST_F(SettingsFileTest, AReadErrorPartWayServesWhatWasReadAndNeverWritesBack) {
   const std::wstring head = L"HKCU\\A=1\r\nHKCU\\B=2\r\nHKCU\\C=3";
   const std::string original = Utf16Le(head + L"45\r\nHKCU\\D=4\r\n");
