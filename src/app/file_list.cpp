@@ -5,14 +5,11 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/text_encoding.h"
 
 namespace {
-
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
 
 // Characters that no file name may hold; '<', '>' and '"' are also wildcards to the file
 // system's own search, '*' and '?' to everyone.

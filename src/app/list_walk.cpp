@@ -18,10 +18,6 @@ constexpr DWORD kClearableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_
                                        FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr unsigned kLastTempNumber = 999;
 
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
-
 // Remembers, for one walk, the folders below the installation folder that were found not to be
 // links, so that the files of one folder cost one look at it and not one each.
 class LinkCheck {

@@ -22,17 +22,18 @@ bool EndsInDotOrBlank(const wchar_t* name) {
   return *last == L'.' || *last == L' ';
 }
 
+// CreateFileW on the long-path form only when plainFirst is false, else with the usual retry.
 HANDLE CreateWithLongPathRetry(const wchar_t* name, bool plainFirst, DWORD access, DWORD share,
                                DWORD disposition, DWORD flags) {
   HANDLE h = INVALID_HANDLE_VALUE;
+  auto create = [&](const wchar_t* attempt) {
+    h = CreateFileW(attempt, access, share, nullptr, disposition, flags, nullptr);
+    return h != INVALID_HANDLE_VALUE;
+  };
   if (plainFirst)
-    h = CreateFileW(name, access, share, nullptr, disposition, flags, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    wchar_t longName[kLongPathCapacity];
-    if (ToLongPathForm(name, longName, kLongPathCapacity)) {
-      h = CreateFileW(longName, access, share, nullptr, disposition, flags, nullptr);
-    }
-  }
+    (void)WithLongPathRetry(name, create);
+  else
+    (void)OnLongPathForm(name, create);
   return h;
 }
 
@@ -68,9 +69,7 @@ File::~File() {
   (void)Close();
   if (EndsInDotOrBlank(name_)) {
     // The plain name would reach "name" instead of "name.", and could delete another file.
-    wchar_t longName[kLongPathCapacity];
-    if (ToLongPathForm(name_, longName, kLongPathCapacity))
-      (void)RemoveFile(longName);
+    (void)OnLongPathForm(name_, [](const wchar_t* longName) { return RemoveFile(longName); });
   } else {
     (void)RemoveFile(name_);
   }
@@ -180,18 +179,21 @@ bool File::IsOpened() const {
 }
 
 DWORD GetFileAttr(const wchar_t* name) {
-  DWORD attributes = GetFileAttributesW(name);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    wchar_t longName[kLongPathCapacity];
-    if (ToLongPathForm(name, longName, kLongPathCapacity)) {
-      attributes = GetFileAttributesW(longName);
-    }
-  }
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  (void)WithLongPathRetry(name, [&](const wchar_t* attempt) {
+    attributes = GetFileAttributesW(attempt);
+    return attributes != INVALID_FILE_ATTRIBUTES;
+  });
   return attributes;
 }
 
 bool FileExists(const wchar_t* name) {
   return GetFileAttr(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsExistingFile(const wchar_t* name) {
+  DWORD attributes = GetFileAttr(name);
+  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
 }
 
 bool IsDirectoryAttr(DWORD attributes) {
@@ -203,23 +205,20 @@ bool IsReparsePointAttr(DWORD attributes) {
 }
 
 bool RemoveFile(const wchar_t* name) {
-  if (DeleteFileW(name))
-    return true;
-  wchar_t longName[kLongPathCapacity];
-  return ToLongPathForm(name, longName, kLongPathCapacity) && DeleteFileW(longName) != 0;
+  return WithLongPathRetry(name, [](const wchar_t* attempt) { return DeleteFileW(attempt) != 0; });
 }
 
 FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
   // As with Create: "name." opened plainly would be "name", so it goes to the long form at once.
   FILE* stream = nullptr;
-  if (!EndsInDotOrBlank(name))
-    stream = _wfsopen(name, mode, _SH_DENYNO);
-  if (stream == nullptr) {
-    wchar_t longName[kLongPathCapacity];
-    if (ToLongPathForm(name, longName, kLongPathCapacity)) {
-      stream = _wfsopen(longName, mode, _SH_DENYNO);
-    }
-  }
+  auto open = [&](const wchar_t* attempt) {
+    stream = _wfsopen(attempt, mode, _SH_DENYNO);
+    return stream != nullptr;
+  };
+  if (EndsInDotOrBlank(name))
+    (void)OnLongPathForm(name, open);
+  else
+    (void)WithLongPathRetry(name, open);
   return stream;
 }
 
@@ -227,12 +226,11 @@ uint64_t GetFreeDiskSpace(const wchar_t* name) {
   wchar_t folder[kLongPathCapacity];
   FolderOfPath(name, folder, kLongPathCapacity);
   ULARGE_INTEGER available, total, totalFree;
-  BOOL ok = GetDiskFreeSpaceExW(folder[0] != 0 ? folder : nullptr, &available, &total, &totalFree);
-  if (!ok && folder[0] != 0) {
-    wchar_t longFolder[kLongPathCapacity];
-    ok = ToLongPathForm(folder, longFolder, kLongPathCapacity) &&
-         GetDiskFreeSpaceExW(longFolder, &available, &total, &totalFree);
-  }
+  auto query = [&](const wchar_t* attempt) {
+    return GetDiskFreeSpaceExW(attempt, &available, &total, &totalFree) != 0;
+  };
+  // An empty folder part means the current folder's volume: there is no name to retry on.
+  bool ok = folder[0] != 0 ? WithLongPathRetry(folder, query) : query(nullptr);
   if (!ok)
     return 0;
   // A caller's share larger than the whole volume's free space is not believable.

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/path_util.h"
+#include "common/string_util.h"
+
 class File {
  public:
   // Open mode bits.
@@ -53,10 +56,27 @@ class File {
   wchar_t name_[2048] = {};
 };
 
+// Calls attempt (bool(const wchar_t*), true on success) once, on the long-path form (\\?\) of
+// name; false, without a call, when that form cannot be made.
+template <typename Attempt>
+bool OnLongPathForm(const wchar_t* name, Attempt&& attempt) {
+  wchar_t longName[kPathBufferCapacity];
+  return ToLongPathForm(name, longName, kPathBufferCapacity) && attempt(longName);
+}
+
+// The one retry that every call on a file name gets: attempt(name), and when the system refuses
+// the name, attempt once more on its long-path form. True when either call succeeded.
+template <typename Attempt>
+bool WithLongPathRetry(const wchar_t* name, Attempt&& attempt) {
+  return attempt(name) || OnLongPathForm(name, attempt);
+}
+
 // GetFileAttributesW, retried on the long-path form when it fails.
 DWORD GetFileAttr(const wchar_t* name);
 // Folders count as existing.
 bool FileExists(const wchar_t* name);
+// True for an existing file; folders and missing paths are not files.
+bool IsExistingFile(const wchar_t* name);
 bool IsDirectoryAttr(DWORD attributes);
 bool IsReparsePointAttr(DWORD attributes);
 // DeleteFileW, retried on the long-path form when it fails.

@@ -15,14 +15,11 @@ constexpr size_t kNameCapacity = 2048;
 bool FetchEntry(const wchar_t* mask, HANDLE& handle, bool first, FindData& data) {
   WIN32_FIND_DATAW found;
   if (first) {
-    handle = FindFirstFileW(mask, &found);
-    if (handle == INVALID_HANDLE_VALUE) {
-      wchar_t longMask[kNameCapacity];
-      if (ToLongPathForm(mask, longMask, kNameCapacity)) {
-        handle = FindFirstFileW(longMask, &found);
-      }
-    }
-    if (handle == INVALID_HANDLE_VALUE)
+    auto findFirst = [&](const wchar_t* attempt) {
+      handle = FindFirstFileW(attempt, &found);
+      return handle != INVALID_HANDLE_VALUE;
+    };
+    if (!WithLongPathRetry(mask, findFirst))
       return false;
   } else if (handle == INVALID_HANDLE_VALUE || !FindNextFileW(handle, &found)) {
     return false;  // ERROR_NO_MORE_FILES included; the handle stays open until destruction

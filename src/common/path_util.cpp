@@ -8,10 +8,6 @@ namespace {
 
 constexpr size_t kScratch = 2048;
 
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
-
 // Appends src behind dest[0..len) within capacity, writing '\' for every '/', and terminates.
 // Returns the new length. The caller has checked that the whole text fits.
 size_t AppendWithBackslashes(wchar_t* dest, size_t len, const wchar_t* src, size_t capacity) {
@@ -34,6 +30,10 @@ bool BuildLongForm(const wchar_t* prefix, const wchar_t* path, wchar_t* dest, si
 }
 
 }  // namespace
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
 
 const wchar_t* FileNamePart(const wchar_t* path) {
   const wchar_t* name = path;

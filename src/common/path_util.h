@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+// A separator when a path is read: '\' or '/'.
+bool IsSeparator(wchar_t c);
 // Points just behind the last separator; with none, behind a drive prefix, else at the start.
 const wchar_t* FileNamePart(const wchar_t* path);
 wchar_t* FileNamePart(wchar_t* path);

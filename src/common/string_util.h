@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The usual capacity of a path or text buffer, in characters, terminator included.
+constexpr size_t kPathBufferCapacity = 2048;
+
 // Copies at most capacity-1 units and always terminates; does nothing when capacity is 0.
 void CopyBounded(wchar_t* dest, const wchar_t* src, size_t capacity);
 // Appends src behind dest within capacity; does nothing when dest already holds capacity or

@@ -3,14 +3,15 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/program_path.h"
 #include "common/setup_flags.h"
 #include "common/file.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
-#include "common/test_seams.h"
 #include "integration/associations.h"
 #include "integration/shell_extension.h"
 #include "integration/shortcuts.h"
+#include "integration/uninstall_entry.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -18,8 +19,6 @@ namespace {
 // Absolute under HKEY_LOCAL_MACHINE (leading backslash).
 constexpr wchar_t kAppPathsKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
-constexpr wchar_t kUninstallKey[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
 constexpr wchar_t kAppPathsRemoveKey[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
 // Class keys that only the archiver owns; removed with everything below them. ".rev" is not
@@ -27,20 +26,13 @@ constexpr wchar_t kAppPathsRemoveKey[] =
 constexpr const wchar_t* kOwnClassKeys[] = {L"Vellox", L"Vellox.ZIP", L"Vellox.REV"};
 constexpr size_t kPathCapacity = 2048;
 
-bool IsExistingFile(const wchar_t* path) {
-  DWORD attributes = GetFileAttr(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
-}
-
 }  // namespace
 
 bool RegisterAppPaths() {
   // The archiver lives beside this program; the entry names it whether or not it is there.
-  wchar_t archiver[kPathCapacity] = {};
-  DWORD length = GetProgramPath(archiver, kPathCapacity);
-  if (length == 0 || length >= kPathCapacity)
+  wchar_t archiver[kPathCapacity];
+  if (!ProgramSiblingPath(L"Vellox.exe", archiver, kPathCapacity))
     return true;  // nothing sound to register
-  ReplaceFileName(archiver, L"Vellox.exe", kPathCapacity);
 
   // The first write doubles as the access check: without rights nothing at all is written.
   if (WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", archiver) == ERROR_ACCESS_DENIED) {

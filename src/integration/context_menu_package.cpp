@@ -5,7 +5,7 @@
 
 #include "common/file.h"
 #include "common/path_util.h"
-#include "common/test_seams.h"
+#include "common/program_path.h"
 #include "common/win_handles.h"
 #include "settings/settings_store.h"
 
@@ -14,15 +14,6 @@ namespace {
 constexpr DWORD kUninstallWaitMs = 20000;
 constexpr size_t kPathCapacity = 2048;
 
-// This program's folder with the file name replaced by name; false when the program path
-// cannot be read.
-bool SiblingPath(const wchar_t* name, wchar_t* dest) {
-  if (GetProgramPath(dest, kPathCapacity) == 0)
-    return false;
-  ReplaceFileName(dest, name, kPathCapacity);
-  return true;
-}
-
 }  // namespace
 
 void RunContextMenuPackage(PackageAction action) {
@@ -30,10 +21,11 @@ void RunContextMenuPackage(PackageAction action) {
   if (!IsIntegrationEnabled())
     return;
   wchar_t package[kPathCapacity];
-  if (!SiblingPath(L"VlxExtPackage.msix", package) || !FileExists(package))
+  if (!ProgramSiblingPath(L"VlxExtPackage.msix", package, kPathCapacity) || !FileExists(package))
     return;
   wchar_t installer[kPathCapacity];
-  if (!SiblingPath(L"VlxExtInstaller.exe", installer) || !FileExists(installer))
+  if (!ProgramSiblingPath(L"VlxExtInstaller.exe", installer, kPathCapacity) ||
+      !FileExists(installer))
     return;
 
   SHELLEXECUTEINFOW info = {};

@@ -8,8 +8,8 @@
 #include "common/file.h"
 #include "common/find_file.h"
 #include "common/path_util.h"
+#include "common/program_path.h"
 #include "common/string_util.h"
-#include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "settings/settings_store.h"
 
@@ -137,9 +137,8 @@ void InstallNewTemplate(const wchar_t* extension, bool ownFormat) {
     DeleteSettingsKey(HKEY_CLASSES_ROOT, key);
 
   wchar_t path[kPathCapacity];
-  if (GetProgramPath(path, kPathCapacity) == 0)
+  if (!ProgramSiblingPath(ownFormat ? kOwnTemplateFile : kZipTemplateFile, path, kPathCapacity))
     return;
-  ReplaceFileName(path, ownFormat ? kOwnTemplateFile : kZipTemplateFile, kPathCapacity);
   EnsureTemplateFile(path, ownFormat);
   (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", path);
 }

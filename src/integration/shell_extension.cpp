@@ -7,8 +7,8 @@
 
 #include "common/file.h"
 #include "common/path_util.h"
+#include "common/program_path.h"
 #include "common/string_util.h"
-#include "common/test_seams.h"
 #include "integration/context_menu_package.h"
 #include "integration/os_version.h"
 #include "settings/settings_store.h"
@@ -123,20 +123,6 @@ void WriteClassKeys(const wchar_t* classId, const wchar_t* dllPath) {
   (void)WriteSettingString(HKEY_CLASSES_ROOT, path, L"ThreadingModel", L"Apartment");
 }
 
-// This program's folder joined with a file name; false when the program path is unknown.
-bool SiblingPath(const wchar_t* fileName, wchar_t* dest, size_t capacity) {
-  DWORD length = GetProgramPath(dest, static_cast<DWORD>(capacity));
-  if (length == 0 || length >= capacity)
-    return false;
-  ReplaceFileName(dest, fileName, capacity);
-  return true;
-}
-
-bool IsExistingFile(const wchar_t* path) {
-  DWORD attributes = GetFileAttr(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
-}
-
 // Splits an association table row's extension list at every point after the first character.
 // Returns the position behind the extension copied into dest, or null at the end of the list.
 const wchar_t* NextExtension(const wchar_t* list, wchar_t* dest, size_t capacity) {
@@ -181,7 +167,7 @@ void RegisterShellExtension(const IntegrationOptions& options, const wchar_t* dl
 
   if (options.ShellExt) {
     wchar_t dllPath[2048];
-    if (SiblingPath(dllName, dllPath, 2048) && IsExistingFile(dllPath)) {
+    if (ProgramSiblingPath(dllName, dllPath, 2048) && IsExistingFile(dllPath)) {
       SetRegistryView(view);
       WriteClassKeys(classId, dllPath);
       SetRegistryView(0);

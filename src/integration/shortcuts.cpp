@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "common/program_path.h"
 #include "common/remove_folder_tree.h"
 #include "common/file.h"
 #include "common/find_file.h"
@@ -40,21 +41,6 @@ const GroupItem kGroupItems[] = {
     {L"Vlx.txt", 0, nullptr, IDS_VLXHELP, false},
     {nullptr, IDS_WHATSNEWNAME, nullptr, IDS_WHATSNEW, false},
 };
-
-bool IsExistingFile(const wchar_t* path) {
-  DWORD attributes = GetFileAttr(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
-}
-
-// This program's folder with a trailing backslash; false when the program path is unknown.
-bool ProgramFolder(wchar_t* dest, size_t capacity) {
-  wchar_t path[kPathCapacity] = {};
-  DWORD length = GetProgramPath(path, kPathCapacity);
-  if (length == 0 || length >= kPathCapacity)
-    return false;
-  FolderOfPath(path, dest, capacity);
-  return true;
-}
 
 // Texts from the message tables are translatable: a title or file name must stay one plain
 // name inside its folder, so separators and the characters that Windows refuses in names
@@ -196,7 +182,7 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
   if (!IsIntegrationEnabled())
     return;
   wchar_t folder[kPathCapacity];
-  if (!ProgramFolder(folder, kPathCapacity))
+  if (!ProgramSiblingPath(L"", folder, kPathCapacity))  // the folder, trailing backslash kept
     return;
   wchar_t archiver[kPathCapacity];
   JoinPath(folder, L"Vellox.exe", archiver, kPathCapacity);

@@ -14,29 +14,21 @@
 #include "common/test_seams.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
+#include "resources/version.h"
 #include "settings/settings_store.h"
 
 namespace {
 
-// The suite's version, fixed in the program.
-constexpr int kVersionMajor = 6;
-constexpr int kVersionMinor = 21;
-constexpr int kVersionBuild = 0;
+// The suite's version, as the version resource carries it.
+constexpr int kVersionMajor = VLX_VERSION_MAJOR;
+constexpr int kVersionMinor = VLX_VERSION_MINOR;
+constexpr int kVersionBuild = VLX_VERSION_BUILD;
 
-// Absolute under HKEY_LOCAL_MACHINE (leading backslash); the removal names the same key.
-constexpr wchar_t kUninstallKey[] =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
 constexpr size_t kPieceCapacity = 100;
 constexpr size_t kPathCapacity = 2048;
 // Folders nested deeper than this below the installation folder are not counted. Links are
 // never entered anyway; the limit keeps any loop the search did not report as a link finite.
 constexpr size_t kMaxFolderDepth = 32;
-
-// True for an existing file; folders and missing paths are not files.
-bool IsExistingFile(const wchar_t* path) {
-  DWORD attributes = GetFileAttr(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectoryAttr(attributes);
-}
 
 // The bytes of all files below folder. Folders that are reparse points (links, junctions,
 // mount points) are not entered: what they lead to is not part of the installation. One search

@@ -3,6 +3,11 @@
 
 #include <cstddef>
 
+// The entry's key, absolute under HKEY_LOCAL_MACHINE (leading backslash): written by
+// WriteUninstallEntry, deleted whole by the removal.
+inline constexpr wchar_t kUninstallKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellox archiver";
+
 // Writes "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver" under
 // HKEY_LOCAL_MACHINE. Its uninstall command is this program's path, quoted, without arguments
 // (Uninstall mode); the quiet one adds /s. EstimatedSize is the size of the files below the

@@ -8,8 +8,8 @@
 
 #include "common/file.h"
 #include "common/grow_array.h"
+#include "common/program_path.h"
 #include "common/string_util.h"
-#include "common/test_seams.h"
 #include "common/text_encoding.h"
 #include "lang/language_file_parser.h"
 #include "lang/language_file_reader.h"
@@ -140,14 +140,8 @@ void ParseLanguageFile(const wchar_t* path) {
   if (std::wcschr(path, L'\\') != nullptr) {
     CopyBounded(fullPath, path);
   } else {
-    const DWORD n = GetProgramPath(fullPath, 2048);
-    if (n == 0 || n >= 2048)
+    if (!ProgramSiblingPath(path, fullPath, 2048))
       return;
-    wchar_t* slash = std::wcsrchr(fullPath, L'\\');
-    if (slash == nullptr)
-      return;
-    slash[1] = 0;  // the program's folder, backslash kept
-    AppendBounded(fullPath, path);
   }
 
   File file;

@@ -2,10 +2,11 @@
 
 #include "common/file.h"
 #include "common/path_util.h"
+#include "common/program_path.h"
 #include "common/string_util.h"
-#include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "lang/messages.h"
+#include "settings/settings_store.h"
 
 HINSTANCE OwnInstance;
 HINSTANCE ResourceModule;
@@ -62,9 +63,8 @@ void LoadLanguageLibrary(HINSTANCE ownInstance) {
   UnloadLanguageLibrary();
 
   wchar_t path[2048];
-  if (GetProgramPath(path, 2048) == 0)
-    path[0] = 0;
-  ReplaceFileName(path, L"vlxlng.dll", 2048);
+  if (!ProgramSiblingPath(L"vlxlng.dll", path, 2048))
+    CopyBounded(path, L"vlxlng.dll");  // without the program's folder: the bare name
   ApplyLanguageFolder(path, path, 2048);
 
   HMODULE library = CanLoadAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
@@ -98,13 +98,9 @@ void ApplyLanguageFolder(const wchar_t* path, wchar_t* dest, size_t capacity) {
   size_t pathLength = WideLength(path);
   if (pathLength >= 2047)
     return;
-  wchar_t folder[2048] = {};
-  DWORD bytes = static_cast<DWORD>(2 * (2047 - pathLength));
-  if (RegQueryValueExW(key.get(), L"LanguageFolder", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(folder), &bytes) != ERROR_SUCCESS) {
+  wchar_t folder[2048];
+  if (ReadRegistryText(key.get(), L"LanguageFolder", folder, 2047 - pathLength) != ERROR_SUCCESS)
     return;
-  }
-  folder[bytes / sizeof(wchar_t)] = 0;  // stored text need not be terminated
 
   wchar_t candidate[2048] = {};
   DWORD expanded = ExpandEnvironmentStringsW(folder, candidate, 2048);

@@ -63,15 +63,7 @@ void GetDataFolder(wchar_t* dest, size_t capacity) {
   UniqueHKey key;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Vellox\\Paths", 0, KEY_QUERY_VALUE, key.put()) ==
       ERROR_SUCCESS) {
-    size_t bytes = capacity * sizeof(wchar_t);
-    DWORD size = bytes > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<DWORD>(bytes);
-    if (RegQueryValueExW(key.get(), L"AppData", nullptr, nullptr, reinterpret_cast<BYTE*>(dest),
-                         &size) == ERROR_SUCCESS) {
-      size_t end = size / sizeof(wchar_t);
-      dest[end < capacity - 1 ? end : capacity - 1] = 0;
-    } else {
-      dest[0] = 0;  // a failed query may have left part of a text behind
-    }
+    (void)ReadRegistryText(key.get(), L"AppData", dest, capacity);  // empty when it fails
   }
   if (dest[0] != 0 && FileExists(dest))
     return;

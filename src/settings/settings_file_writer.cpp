@@ -82,13 +82,12 @@ void FormatEntries(const SettingsFile& store, GrowArray<wchar_t>& text) {
 // CreateFileW, retried once on the long-path form when the system refuses the name.
 HANDLE CreateFileRetrying(const wchar_t* name, DWORD access, DWORD share, DWORD disposition,
                           DWORD attributes) {
-  HANDLE h = CreateFileW(name, access, share, nullptr, disposition, attributes, nullptr);
-  if (h != INVALID_HANDLE_VALUE)
-    return h;
-  wchar_t longForm[2048];
-  if (!ToLongPathForm(name, longForm, 2048))
-    return INVALID_HANDLE_VALUE;
-  return CreateFileW(longForm, access, share, nullptr, disposition, attributes, nullptr);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  (void)WithLongPathRetry(name, [&](const wchar_t* attempt) {
+    h = CreateFileW(attempt, access, share, nullptr, disposition, attributes, nullptr);
+    return h != INVALID_HANDLE_VALUE;
+  });
+  return h;
 }
 
 // The new file. WRITE_DAC: it takes the access rights of the one it replaces.
@@ -108,19 +107,11 @@ bool MoveOver(const wchar_t* from, const wchar_t* to) {
   constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   if (MoveFileExW(from, to, kFlags))
     return true;
-  wchar_t longFrom[2048];
-  wchar_t longTo[2048];
-  if (!ToLongPathForm(from, longFrom, 2048) || !ToLongPathForm(to, longTo, 2048))
-    return false;
-  return MoveFileExW(longFrom, longTo, kFlags) != FALSE;
-}
-
-void DeleteOutput(const wchar_t* name) {
-  if (DeleteFileW(name))
-    return;
-  wchar_t longForm[2048];
-  if (ToLongPathForm(name, longForm, 2048))
-    (void)DeleteFileW(longForm);  // best effort
+  // Both names on their long-path form, or no retry at all.
+  return OnLongPathForm(from, [&](const wchar_t* longFrom) {
+    return OnLongPathForm(
+        to, [&](const wchar_t* longTo) { return MoveFileExW(longFrom, longTo, kFlags) != FALSE; });
+  });
 }
 
 // The access list of an open file as a self-relative descriptor; false (and sd empty) when the
@@ -262,7 +253,7 @@ bool WriteSettingsFileNow(const SettingsFile& store) {
   bool written = WriteAll(out.get(), text);
   bool closed = CloseHandle(out.release()) != FALSE;
   if (!written || !closed || !PutInPlace(temp, target)) {
-    DeleteOutput(temp);
+    (void)RemoveFile(temp);  // best effort
     return false;
   }
   return true;

@@ -144,6 +144,24 @@ uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def) {
   return ReadSettingInt(HKEY_CURRENT_USER, path, name, def);
 }
 
+LONG ReadRegistryText(HKEY key, const wchar_t* name, wchar_t* dest, size_t capacity) {
+  if (capacity == 0)
+    return ERROR_MORE_DATA;
+  // Bytes fit a DWORD; a larger buffer is simply not used in full.
+  const size_t bytes = capacity * sizeof(wchar_t);
+  DWORD size = bytes > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<DWORD>(bytes);
+  const LONG result =
+      RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(dest), &size);
+  if (result != ERROR_SUCCESS) {
+    dest[0] = 0;  // a failed query may have left part of a text behind
+    return result;
+  }
+  // The stored text need not carry its terminator.
+  const size_t end = size / sizeof(wchar_t);
+  dest[end < capacity - 1 ? end : capacity - 1] = 0;
+  return ERROR_SUCCESS;
+}
+
 bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
                        const wchar_t* def, size_t capacity) {
   if (def == nullptr)
@@ -170,17 +188,10 @@ bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wcha
   UniqueHKey key(OpenSettingsKeyForRead(root, path));
   if (!key)
     return false;
-  // Bytes fit a DWORD; a larger buffer is simply not used in full.
-  size_t bytes = capacity * sizeof(wchar_t);
-  DWORD size = bytes > 0xFFFFFFF0u ? 0xFFFFFFF0u : static_cast<DWORD>(bytes);
-  if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(dest), &size) !=
-      ERROR_SUCCESS) {
+  if (ReadRegistryText(key.get(), name, dest, capacity) != ERROR_SUCCESS) {
     CopyBounded(dest, def, capacity);
     return false;
   }
-  // The stored text need not carry its terminator.
-  size_t end = size / sizeof(wchar_t);
-  dest[end < capacity - 1 ? end : capacity - 1] = 0;
   return true;
 }
 

@@ -26,6 +26,11 @@ HKEY CreateSettingsKey(HKEY root, const wchar_t* path, LONG* error);
 bool SettingsKeyExists(HKEY root, const wchar_t* path);
 uint32_t ReadSettingInt(HKEY root, const wchar_t* path, const wchar_t* name, uint32_t def);
 uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def);
+// One value of an open key as text, its type not examined: at most capacity units are read (a
+// longer value fails with ERROR_MORE_DATA) and dest is always terminated, also when the stored
+// text carries no terminator of its own. On failure dest is empty and the system's code is
+// returned; ERROR_SUCCESS otherwise. Nothing is written when capacity is 0.
+LONG ReadRegistryText(HKEY key, const wchar_t* name, wchar_t* dest, size_t capacity);
 // The value's text or the default in dest; true when the text came from the store.
 bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
                        const wchar_t* def, size_t capacity);
