@@ -14,9 +14,10 @@
 #include <cstdio>
 
 #include "common/grow_array.h"
+#include "common/string_util.h"
 
 constexpr size_t kListLineBytes = 2048;  // 2047 bytes of text and a terminator
-constexpr size_t kListPathCapacity = 2048;
+constexpr size_t kListPathCapacity = kPathBufferCapacity;
 
 // Reads the next piece of a line (at most 2047 bytes, line feed included when it fits) into
 // line, which holds kListLineBytes. False at the end of the stream.

@@ -73,10 +73,10 @@ bool IsLeftForLater(const wchar_t* path, const wchar_t* programPath) {
 
 bool MoveAsideForRestart(const wchar_t* path) {
   size_t length = WideLength(path);
-  wchar_t temp[2048];
+  wchar_t temp[kPathBufferCapacity];
   const wchar_t* scheduled = path;
   // ".999.tmp" and the terminator must fit: a name cut short would be some other file.
-  if (length + 9 <= 2048) {
+  if (length + 9 <= kPathBufferCapacity) {
     for (unsigned n = 0; n <= kLastTempNumber; ++n) {
       wchar_t number[8];
       IntToDecimal(n, number, 8);

@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
-constexpr size_t kScriptPathCapacity = 2 * kPathCapacity;  // room for every '%' doubled
+constexpr size_t kScriptPathCapacity = 2 * kPathBufferCapacity;  // room for every '%' doubled
 // The longest line holds three script paths; nothing is ever cut.
 constexpr size_t kLineCapacity = 3 * kScriptPathCapacity + 64;
 constexpr int kRemovalAttempts = 5;
@@ -72,14 +71,14 @@ void DoublePercents(const wchar_t* path, wchar_t* dest, size_t capacity) {
 // A folder's path in the form folders are compared in: full, long names rather than short
 // ones where the folder exists, with a trailing backslash. Empty when path is empty.
 void ComparableFolder(const wchar_t* path, wchar_t* dest) {
-  wchar_t full[kPathCapacity];
-  DWORD length = GetFullPathNameW(path, kPathCapacity, full, nullptr);
-  if (length == 0 || length >= kPathCapacity)
+  wchar_t full[kPathBufferCapacity];
+  DWORD length = GetFullPathNameW(path, kPathBufferCapacity, full, nullptr);
+  if (length == 0 || length >= kPathBufferCapacity)
     CopyBounded(full, path);
-  length = GetLongPathNameW(full, dest, kPathCapacity);
-  if (length == 0 || length >= kPathCapacity)
-    CopyBounded(dest, full, kPathCapacity);
-  (void)EnsureTrailingBackslash(dest, kPathCapacity);
+  length = GetLongPathNameW(full, dest, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
+    CopyBounded(dest, full, kPathBufferCapacity);
+  (void)EnsureTrailingBackslash(dest, kPathBufferCapacity);
 }
 
 // True when folder is container or lies inside it; both in comparable form. A drive root
@@ -98,17 +97,17 @@ bool LiesIn(const wchar_t* folder, const wchar_t* container) {
 // cannot start in such a folder) or when it is the installation folder or the program's
 // folder or lies inside one of them: a script there would keep that folder from being removed.
 bool FindScriptFolder(const wchar_t* programPath, const wchar_t* installFolder, wchar_t* dest) {
-  wchar_t temp[kPathCapacity];
-  DWORD length = GetTempPathW(kPathCapacity, temp);
-  if (length == 0 || length >= kPathCapacity)
+  wchar_t temp[kPathBufferCapacity];
+  DWORD length = GetTempPathW(kPathBufferCapacity, temp);
+  if (length == 0 || length >= kPathBufferCapacity)
     return false;
   ComparableFolder(temp, dest);
   if (dest[0] == L'\\' && dest[1] == L'\\')
     return false;
-  wchar_t programFolder[kPathCapacity];
-  FolderOfPath(programPath, programFolder, kPathCapacity);
+  wchar_t programFolder[kPathBufferCapacity];
+  FolderOfPath(programPath, programFolder, kPathBufferCapacity);
   for (const wchar_t* removed : {installFolder, static_cast<const wchar_t*>(programFolder)}) {
-    wchar_t comparable[kPathCapacity];
+    wchar_t comparable[kPathBufferCapacity];
     ComparableFolder(removed, comparable);
     if (LiesIn(dest, comparable))
       return false;
@@ -135,11 +134,11 @@ UINT ScriptCodePage() {
 
 void ScriptPathText(const wchar_t* path, wchar_t* dest, size_t capacity) {
   const wchar_t* chosen = path;
-  wchar_t shortPath[kPathCapacity];
+  wchar_t shortPath[kPathBufferCapacity];
   UINT codePage = ScriptCodePage();
   if (!FitsCodePage(path, codePage)) {
-    DWORD length = GetShortPathNameW(path, shortPath, kPathCapacity);
-    if (length > 0 && length < kPathCapacity && FitsCodePage(shortPath, codePage)) {
+    DWORD length = GetShortPathNameW(path, shortPath, kPathBufferCapacity);
+    if (length > 0 && length < kPathBufferCapacity && FitsCodePage(shortPath, codePage)) {
       chosen = shortPath;
     }
   }
@@ -208,12 +207,12 @@ void WriteSelfRemovalScript(FILE* script, const wchar_t* programPath, const wcha
 }
 
 void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) {
-  wchar_t scriptFolder[kPathCapacity] = {};
-  wchar_t scriptPath[kPathCapacity] = {};
+  wchar_t scriptFolder[kPathBufferCapacity] = {};
+  wchar_t scriptPath[kPathBufferCapacity] = {};
   bool written = false;
   if (FindScriptFolder(programPath, installFolder, scriptFolder) &&
-      WideLength(scriptFolder) + WideLength(kScriptFileName) < kPathCapacity) {
-    JoinPath(scriptFolder, kScriptFileName, scriptPath, kPathCapacity);
+      WideLength(scriptFolder) + WideLength(kScriptFileName) < kPathBufferCapacity) {
+    JoinPath(scriptFolder, kScriptFileName, scriptPath, kPathBufferCapacity);
     UniqueStdioFile script(OpenStream(scriptPath, L"wb"));
     if (script) {
       WriteSelfRemovalScript(script.get(), programPath, installFolder, scriptPath,
@@ -229,9 +228,9 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
     return;
   }
 
-  wchar_t interpreter[kPathCapacity] = {};
-  DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, kPathCapacity);
-  if (length == 0 || length >= kPathCapacity)
+  wchar_t interpreter[kPathBufferCapacity] = {};
+  DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
     interpreter[0] = 0;  // no interpreter: the start below fails
   const wchar_t* interpreterPath = UnquotedPath(interpreter);
 
@@ -242,7 +241,7 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
   // (& ( ) ^ @ among others) and expands %NAME% on its command line, so some legal folder
   // names always come out as another path; ".\Uninstall_Vlx.Bat" never does. /d keeps AutoRun
   // commands from changing the folder first; /v:off keeps '!' in the script's paths literal.
-  static wchar_t commandLine[kPathCapacity + 64];
+  static wchar_t commandLine[kPathBufferCapacity + 64];
   CopyBounded(commandLine, L"\"");
   AppendBounded(commandLine, interpreterPath);
   AppendBounded(commandLine, L"\" /d /v:off /c .\\");

@@ -4,21 +4,22 @@
 
 #include "common/file.h"
 #include "common/path_util.h"
+#include "common/string_util.h"
 #include "settings/folders.h"
 
 bool CopyFromSfxFolder(const wchar_t* name) {
-  wchar_t path[2048];
-  GetDataFolder(path, 2048);
-  JoinPath(path, name, path, 2048);
+  wchar_t path[kPathBufferCapacity];
+  GetDataFolder(path, kPathBufferCapacity);
+  JoinPath(path, name, path, kPathBufferCapacity);
   if (FileExists(path))
     return true;
 
   // The installer archive puts its own full path into "sfxname".
-  wchar_t source[2048];
-  DWORD length = GetEnvironmentVariableW(L"sfxname", source, 2048);
-  if (length == 0 || length >= 2048)
+  wchar_t source[kPathBufferCapacity];
+  DWORD length = GetEnvironmentVariableW(L"sfxname", source, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
     return true;  // missing, empty, or too long to be a path
-  ReplaceFileName(source, name, 2048);
+  ReplaceFileName(source, name, kPathBufferCapacity);
   if (!FileExists(source))
     return false;
 

@@ -34,7 +34,6 @@ constexpr SwitchWord kSwitchWords[] = {
 };
 
 constexpr size_t kArgumentCapacity = 1024;
-constexpr DWORD kProgramPathCapacity = 2048;
 constexpr DWORD kWaitMilliseconds = 2000;
 
 bool IsBlank(wchar_t c) {
@@ -117,9 +116,9 @@ void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
   wchar_t argument[kArgumentCapacity];
   const wchar_t* pos = text != nullptr ? text : L"";
   if (pass == SwitchPass::CommandLine) {
-    wchar_t programPath[kProgramPathCapacity];
-    DWORD length = GetProgramPath(programPath, kProgramPathCapacity);
-    if (length == 0 || length >= kProgramPathCapacity)
+    wchar_t programPath[kPathBufferCapacity];
+    DWORD length = GetProgramPath(programPath, kPathBufferCapacity);
+    if (length == 0 || length >= kPathBufferCapacity)
       programPath[0] = 0;  // unknown or cut short: the first argument is taken as the program
     pos = SkipProgramPath(pos, programPath);
   }
@@ -144,8 +143,8 @@ void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
 }
 
 void ShowRemovalWarning() {
-  wchar_t programPath[2048];
-  if (GetProgramPath(programPath, 2048) == 0)
+  wchar_t programPath[kPathBufferCapacity];
+  if (GetProgramPath(programPath, kPathBufferCapacity) == 0)
     programPath[0] = 0;
 
   wchar_t text[512];

@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
 constexpr size_t kKeptTextCapacity = 256;
 constexpr wchar_t kListName[] = L"Uninstall.lst";
 // Help index files that the help viewer leaves in the installation folder; never listed.
@@ -127,17 +126,17 @@ bool DeleteListedEntries(UniqueStdioFile& listFile, const wchar_t* folder,
 // remove an empty folder): forget it, so that it stays deleted. A settings file that the list
 // did not name stays in use and is saved as usual.
 void ForgetDeletedSettingsFile() {
-  wchar_t settingsPath[kPathCapacity];
-  if (SettingsFileInUse(settingsPath, kPathCapacity) && !FileExists(settingsPath))
+  wchar_t settingsPath[kPathBufferCapacity];
+  if (SettingsFileInUse(settingsPath, kPathBufferCapacity) && !FileExists(settingsPath))
     FreeSettingsFile();
 }
 
 // The data folder of the archiver's browser control, in the temporary folder.
 void RemoveBrowserDataFolder() {
-  wchar_t tempFolder[kPathCapacity];
-  wchar_t browserData[kPathCapacity];
-  GetTempFolder(tempFolder, kPathCapacity);
-  JoinPath(tempFolder, kBrowserDataFolder, browserData, kPathCapacity);
+  wchar_t tempFolder[kPathBufferCapacity];
+  wchar_t browserData[kPathBufferCapacity];
+  GetTempFolder(tempFolder, kPathBufferCapacity);
+  JoinPath(tempFolder, kBrowserDataFolder, browserData, kPathBufferCapacity);
   if (FileExists(browserData))
     RemoveFolderTree(browserData);
 }
@@ -164,13 +163,13 @@ void TellAboutRestart(const KeptTexts& texts, const wchar_t* current) {
 }  // namespace
 
 void RunUninstall() {
-  wchar_t programPath[kPathCapacity];
-  DWORD programLength = GetProgramPath(programPath, kPathCapacity);
-  if (programLength == 0 || programLength >= kPathCapacity)
+  wchar_t programPath[kPathBufferCapacity];
+  DWORD programLength = GetProgramPath(programPath, kPathBufferCapacity);
+  if (programLength == 0 || programLength >= kPathBufferCapacity)
     return;  // no whole path to go by
 
-  wchar_t folder[kPathCapacity];
-  if (!EnterInstallationFolder(programPath, folder, kPathCapacity))
+  wchar_t folder[kPathBufferCapacity];
+  if (!EnterInstallationFolder(programPath, folder, kPathBufferCapacity))
     return;
   if (!ConfirmUninstall())
     return;
@@ -189,8 +188,8 @@ void RunUninstall() {
   ForgetDeletedSettingsFile();
   RemoveBrowserDataFolder();
 
-  wchar_t current[kPathCapacity];
-  CurrentFolderForScript(current, kPathCapacity);
+  wchar_t current[kPathBufferCapacity];
+  CurrentFolderForScript(current, kPathBufferCapacity);
   if (rebootPending)
     TellAboutRestart(texts, current);
   // The program file and the folder go after this process has ended.

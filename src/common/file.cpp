@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr size_t kLongPathCapacity = 2048;
 // Raw reads that the system refuses are repeated with these smaller sizes.
 constexpr uint32_t kDeviceReadLimit = 20000;
 constexpr uint32_t kLockedReadLimit = 32768;
@@ -86,7 +85,7 @@ bool File::Open(const wchar_t* name, uint32_t mode) {
   if (h == INVALID_HANDLE_VALUE)
     return false;
   handle_ = h;
-  CopyBounded(name_, name, kLongPathCapacity);
+  CopyBounded(name_, name, kPathBufferCapacity);
   readStopped_ = false;
   return true;
 }
@@ -94,7 +93,7 @@ bool File::Open(const wchar_t* name, uint32_t mode) {
 bool File::Create(const wchar_t* name, uint32_t mode) {
   (void)Close();
   DWORD share = (mode & kCreateShareRead) != 0 ? FILE_SHARE_READ : 0;
-  CopyBounded(name_, name, kLongPathCapacity);
+  CopyBounded(name_, name, kPathBufferCapacity);
   created_ = true;
   handle_ = CreateWithLongPathRetry(name, !EndsInDotOrBlank(name), GENERIC_READ | GENERIC_WRITE,
                                     share, CREATE_ALWAYS, 0);
@@ -223,8 +222,8 @@ FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
 }
 
 uint64_t GetFreeDiskSpace(const wchar_t* name) {
-  wchar_t folder[kLongPathCapacity];
-  FolderOfPath(name, folder, kLongPathCapacity);
+  wchar_t folder[kPathBufferCapacity];
+  FolderOfPath(name, folder, kPathBufferCapacity);
   ULARGE_INTEGER available, total, totalFree;
   auto query = [&](const wchar_t* attempt) {
     return GetDiskFreeSpaceExW(attempt, &available, &total, &totalFree) != 0;

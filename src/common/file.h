@@ -53,7 +53,7 @@ class File {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   bool created_ = false;
   bool readStopped_ = false;
-  wchar_t name_[2048] = {};
+  wchar_t name_[kPathBufferCapacity] = {};
 };
 
 // Calls attempt (bool(const wchar_t*), true on success) once, on the long-path form (\\?\) of

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr size_t kNameCapacity = 2048;
-
 // Fetches one entry for mask: the first one (FindFirstFileW, retried on the long-path form)
 // when handle is not yet valid and first is set, else the next one from handle. On success
 // fills data; its name keeps the mask's folder part as the caller wrote it.
@@ -24,8 +22,8 @@ bool FetchEntry(const wchar_t* mask, HANDLE& handle, bool first, FindData& data)
   } else if (handle == INVALID_HANDLE_VALUE || !FindNextFileW(handle, &found)) {
     return false;  // ERROR_NO_MORE_FILES included; the handle stays open until destruction
   }
-  CopyBounded(data.Name, mask, kNameCapacity);
-  ReplaceFileName(data.Name, found.cFileName, kNameCapacity);
+  CopyBounded(data.Name, mask, kPathBufferCapacity);
+  ReplaceFileName(data.Name, found.cFileName, kPathBufferCapacity);
   data.Size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
   data.Attributes = found.dwFileAttributes;
   data.IsDirectory = IsDirectoryAttr(found.dwFileAttributes);
@@ -50,7 +48,7 @@ void FindFile::SetMask(const wchar_t* mask) {
   if (handle_ != INVALID_HANDLE_VALUE)
     FindClose(handle_);
   handle_ = INVALID_HANDLE_VALUE;
-  CopyBounded(mask_, mask, kNameCapacity);
+  CopyBounded(mask_, mask, kPathBufferCapacity);
   first_ = true;
 }
 

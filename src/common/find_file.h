@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
+#include "common/string_util.h"
+
 struct FindData {
   // Full path: the mask with its file-name part replaced by the found name.
-  wchar_t Name[2048];
+  wchar_t Name[kPathBufferCapacity];
   uint64_t Size;
   DWORD Attributes;
   bool IsDirectory;
@@ -27,7 +29,7 @@ class FindFile {
   bool Next(FindData& data);
 
  private:
-  wchar_t mask_[2048] = {};
+  wchar_t mask_[kPathBufferCapacity] = {};
   bool first_ = true;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr size_t kScratch = 2048;
-
 // Appends src behind dest[0..len) within capacity, writing '\' for every '/', and terminates.
 // Returns the new length. The caller has checked that the whole text fits.
 size_t AppendWithBackslashes(wchar_t* dest, size_t len, const wchar_t* src, size_t capacity) {
@@ -92,14 +90,14 @@ size_t EnsureTrailingBackslash(wchar_t* path, size_t capacity) {
 
 void JoinPath(const wchar_t* folder, const wchar_t* name, wchar_t* dest, size_t capacity) {
   // Built in scratch space so that dest may be the same buffer as folder (or name).
-  wchar_t joined[kScratch];
-  CopyBounded(joined, folder, kScratch);
+  wchar_t joined[kPathBufferCapacity];
+  CopyBounded(joined, folder, kPathBufferCapacity);
   size_t len = WideLength(joined);
   // An empty folder adds no separator: joining "" and x gives x, not the root path \x.
   bool isDrivePrefix = len == 2 && HasDriveLetter(joined);
   if (len != 0 && joined[len - 1] != L'\\' && !isDrivePrefix)
-    AppendBounded(joined, L"\\", kScratch);
-  AppendBounded(joined, name, kScratch);
+    AppendBounded(joined, L"\\", kPathBufferCapacity);
+  AppendBounded(joined, name, kPathBufferCapacity);
   CopyBounded(dest, joined, capacity);
 }
 
@@ -159,16 +157,16 @@ bool ToLongPathForm(const wchar_t* path, wchar_t* dest, size_t capacity) {
   }
   // C:x is relative to the current folder of drive C:, which only the system knows.
   if (HasDriveLetter(path)) {
-    wchar_t full[kScratch];
-    DWORD got = GetFullPathNameW(path, kScratch, full, nullptr);
-    if (got == 0 || got >= kScratch || !HasDriveLetter(full) || !IsSeparator(full[2]))
+    wchar_t full[kPathBufferCapacity];
+    DWORD got = GetFullPathNameW(path, kPathBufferCapacity, full, nullptr);
+    if (got == 0 || got >= kPathBufferCapacity || !HasDriveLetter(full) || !IsSeparator(full[2]))
       return false;
     return BuildLongForm(L"", full, dest, capacity);
   }
 
-  wchar_t current[kScratch];
-  DWORD got = GetCurrentDirectoryW(kScratch - 1, current);
-  if (got == 0 || got > kScratch - 1)
+  wchar_t current[kPathBufferCapacity];
+  DWORD got = GetCurrentDirectoryW(kPathBufferCapacity - 1, current);
+  if (got == 0 || got > kPathBufferCapacity - 1)
     return false;
 
   // \x -> \\?\ + the current drive + \x. A current folder without a drive prefix (a network
@@ -181,7 +179,7 @@ bool ToLongPathForm(const wchar_t* path, wchar_t* dest, size_t capacity) {
   }
 
   // x -> \\?\ + current folder + \ + x; a leading .\ or ./ is dropped.
-  EnsureTrailingBackslash(current, kScratch);
+  EnsureTrailingBackslash(current, kPathBufferCapacity);
   if (path[0] == L'.' && IsSeparator(path[1])) {
     path += 2;
     len -= 2;

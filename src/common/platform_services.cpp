@@ -1,6 +1,7 @@
 #include "common/platform_services.h"
 
 #include "common/path_util.h"
+#include "common/string_util.h"
 #include "common/test_seams.h"
 
 void SetSafeDllSearchPath(bool removeCurrentDirectory) {
@@ -21,11 +22,11 @@ void SetSafeDllSearchPath(bool removeCurrentDirectory) {
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {
-  wchar_t path[2048];
-  UINT length = GetSystemDirectoryW(path, 2048);
-  if (length == 0 || length >= 2048)
+  wchar_t path[kPathBufferCapacity];
+  UINT length = GetSystemDirectoryW(path, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
     return nullptr;
-  JoinPath(path, fileName, path, 2048);
+  JoinPath(path, fileName, path, kPathBufferCapacity);
   return LoadLibraryW(path);
 }
 

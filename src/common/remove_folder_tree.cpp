@@ -7,11 +7,11 @@
 #include <cwchar>
 
 #include "common/path_util.h"
+#include "common/string_util.h"
 #include "common/win_handles.h"
 
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
 constexpr DWORD kClearableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY |
                                        FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -25,10 +25,10 @@ void MakeDeletable(const wchar_t* path, DWORD attributes) {
 // Deletes what the folder holds, then the folder. Each level keeps only its search handle and
 // one name on the heap: a tree may be as deep as a 2048-character path allows.
 void RemoveTreeBelow(const wchar_t* folder, DWORD attributes) {
-  std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kPathCapacity]);
+  std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[kPathBufferCapacity]);
   std::unique_ptr<WIN32_FIND_DATAW> found(new (std::nothrow) WIN32_FIND_DATAW);
   if (path && found) {
-    JoinPath(folder, L"*", path.get(), kPathCapacity);
+    JoinPath(folder, L"*", path.get(), kPathBufferCapacity);
     // A mask cut short would search some other folder.
     if (std::wcscmp(FileNamePart(path.get()), L"*") == 0) {
       UniqueFindHandle find(FindFirstFileExW(path.get(), FindExInfoBasic, found.get(),
@@ -39,7 +39,7 @@ void RemoveTreeBelow(const wchar_t* folder, DWORD attributes) {
         const wchar_t* name = found->cFileName;
         bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
         DWORD entryAttributes = found->dwFileAttributes;
-        JoinPath(folder, name, path.get(), kPathCapacity);
+        JoinPath(folder, name, path.get(), kPathBufferCapacity);
         bool whole = std::wcscmp(FileNamePart(path.get()), name) == 0;
         if (!dots && whole) {
           bool link = (entryAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/string_util.h"
+
 struct SetupFlagsRecord {
   wchar_t InitText[40];  // the characters behind /init
   bool Silent;           // /s seen in either pass
@@ -12,7 +14,8 @@ struct SetupFlagsRecord {
   int ExitCode;          // 0 unless the settings dialog was cancelled (then 1)
   HICON AppIcon;         // "VLXICON"
   HFONT BoldFont;        // bold dialog font
-  wchar_t GroupFolder[2048];  // program group folder made by ApplyIntegration; empty if none
+  wchar_t GroupFolder[kPathBufferCapacity];  // program group folder made by ApplyIntegration; empty
+                                             // if none
 };
 
 extern SetupFlagsRecord SetupFlags;

@@ -4,11 +4,11 @@
 
 namespace {
 
-wchar_t g_programPath[2048];
+wchar_t g_programPath[kPathBufferCapacity];
 
 struct FolderSlot {
   int Csidl;
-  wchar_t Path[2048];
+  wchar_t Path[kPathBufferCapacity];
 };
 constexpr int kFolderSlots = 32;
 FolderSlot g_folders[kFolderSlots];

@@ -12,13 +12,11 @@
 
 namespace {
 
-constexpr DWORD kPathCapacity = 2048;
-
 // The installation folder is the process's current directory (the installer starts the
 // program there). Empty when it cannot be read or does not fit.
 void CurrentFolder(wchar_t* dest) {
-  DWORD length = GetCurrentDirectoryW(kPathCapacity, dest);
-  if (length == 0 || length >= kPathCapacity)
+  DWORD length = GetCurrentDirectoryW(kPathBufferCapacity, dest);
+  if (length == 0 || length >= kPathBufferCapacity)
     dest[0] = 0;
 }
 
@@ -26,7 +24,7 @@ void InitDialog(HWND dialog) {
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(SetupFlags.AppIcon));
   SendDlgItemMessageW(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(SetupFlags.BoldFont),
                       0);
-  wchar_t folder[kPathCapacity];
+  wchar_t folder[kPathBufferCapacity];
   CurrentFolder(folder);
   SetDlgItemTextW(dialog, IDC_INSTFOLDERPATH, folder);
   if (SetupFlags.Silent)
@@ -40,11 +38,11 @@ void OpenWithShell(const wchar_t* target) {
 }
 
 void OpenLicence() {
-  wchar_t path[kPathCapacity];
+  wchar_t path[kPathBufferCapacity];
   CurrentFolder(path);
-  (void)EnsureTrailingBackslash(path, kPathCapacity);
-  AppendBounded(path, L"license.txt", kPathCapacity);
-  ApplyLanguageFolder(path, path, kPathCapacity);
+  (void)EnsureTrailingBackslash(path, kPathBufferCapacity);
+  AppendBounded(path, L"license.txt", kPathBufferCapacity);
+  ApplyLanguageFolder(path, path, kPathBufferCapacity);
   OpenWithShell(path);
 }
 

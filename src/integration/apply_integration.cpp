@@ -24,14 +24,13 @@ constexpr wchar_t kAppPathsRemoveKey[] =
 // Class keys that only the archiver owns; removed with everything below them. ".rev" is not
 // one of them: it is an extension that may have had, or may have got, another owner.
 constexpr const wchar_t* kOwnClassKeys[] = {L"Vellox", L"Vellox.ZIP", L"Vellox.REV"};
-constexpr size_t kPathCapacity = 2048;
 
 }  // namespace
 
 bool RegisterAppPaths() {
   // The archiver lives beside this program; the entry names it whether or not it is there.
-  wchar_t archiver[kPathCapacity];
-  if (!ProgramSiblingPath(L"Vellox.exe", archiver, kPathCapacity))
+  wchar_t archiver[kPathBufferCapacity];
+  if (!ProgramSiblingPath(L"Vellox.exe", archiver, kPathBufferCapacity))
     return true;  // nothing sound to register
 
   // The first write doubles as the access check: without rights nothing at all is written.
@@ -39,7 +38,7 @@ bool RegisterAppPaths() {
     return false;
   }
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, L"", L"exe64", archiver);
-  wchar_t folder[kPathCapacity];
+  wchar_t folder[kPathBufferCapacity];
   CopyBounded(folder, archiver);
   CutFileName(folder);  // no trailing backslash, except for a drive root
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
@@ -60,8 +59,8 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, s
     return false;
 
   // A theme may give the archiver's shortcuts their own icon; it must be an existing file.
-  wchar_t icon[kPathCapacity];
-  (void)ReadUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", kPathCapacity);
+  wchar_t icon[kPathBufferCapacity];
+  (void)ReadUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", kPathBufferCapacity);
   const wchar_t* iconPath = icon[0] != 0 && IsExistingFile(icon) ? icon : nullptr;
 
   UpdateShortcuts(options, groupFolder, capacity, iconPath);

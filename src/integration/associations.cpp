@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
 constexpr size_t kCommandCapacity = 2080;
 constexpr size_t kTypeCapacity = 512;
 constexpr size_t kExtensionCapacity = 50;
@@ -61,9 +60,9 @@ bool IsArchiverClass(const wchar_t* name) {
 }
 
 void ArchiverPath(wchar_t* dest) {
-  if (GetProgramPath(dest, kPathCapacity) == 0)
+  if (GetProgramPath(dest, kPathBufferCapacity) == 0)
     dest[0] = 0;
-  ReplaceFileName(dest, L"Vellox.exe", kPathCapacity);
+  ReplaceFileName(dest, L"Vellox.exe", kPathBufferCapacity);
 }
 
 // The extension's backup "Type", with the archiver's own class names read as empty: the
@@ -82,8 +81,8 @@ void TakeBackup(const wchar_t* extension, bool withShellNew) {
   (void)WriteUserInt(backupKey, L"Exist", SettingsKeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
   (void)WriteUserString(backupKey, L"Type", type);
   if (withShellNew) {
-    wchar_t shellNew[kPathCapacity];
-    ReadShellNewEntry(extension, shellNew, kPathCapacity);
+    wchar_t shellNew[kPathBufferCapacity];
+    ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
     (void)WriteUserString(backupKey, L"ShellNew", shellNew);
   }
 }
@@ -154,7 +153,7 @@ void TakeRevAssociation() {
 }  // namespace
 
 bool RegisterProgIds() {
-  wchar_t archiver[kPathCapacity];
+  wchar_t archiver[kPathBufferCapacity];
   ArchiverPath(archiver);
   wchar_t command[kCommandCapacity];
   CopyBounded(command, L"\"", kCommandCapacity);
@@ -177,11 +176,11 @@ bool RegisterProgIds() {
 
     // An icon that the user or another tool has set stays.
     SubKeyOf(classKey.Name, L"DefaultIcon", key);
-    wchar_t icon[kPathCapacity];
-    (void)ReadSettingString(HKEY_CLASSES_ROOT, key, L"", icon, L"", kPathCapacity);
+    wchar_t icon[kPathBufferCapacity];
+    (void)ReadSettingString(HKEY_CLASSES_ROOT, key, L"", icon, L"", kPathBufferCapacity);
     if (icon[0] == 0) {
-      CopyBounded(icon, archiver, kPathCapacity);
-      AppendBounded(icon, classKey.IconIndex, kPathCapacity);
+      CopyBounded(icon, archiver, kPathBufferCapacity);
+      AppendBounded(icon, classKey.IconIndex, kPathBufferCapacity);
       (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"", icon);
     }
   }

@@ -1,3 +1,4 @@
+#include "common/string_util.h"
 #include "integration/context_menu_package.h"
 
 #include <windows.h>
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr DWORD kUninstallWaitMs = 20000;
-constexpr size_t kPathCapacity = 2048;
 
 }  // namespace
 
@@ -20,11 +20,12 @@ void RunContextMenuPackage(PackageAction action) {
   const bool install = action == PackageAction::Install;
   if (!IsIntegrationEnabled())
     return;
-  wchar_t package[kPathCapacity];
-  if (!ProgramSiblingPath(L"VlxExtPackage.msix", package, kPathCapacity) || !FileExists(package))
+  wchar_t package[kPathBufferCapacity];
+  if (!ProgramSiblingPath(L"VlxExtPackage.msix", package, kPathBufferCapacity) ||
+      !FileExists(package))
     return;
-  wchar_t installer[kPathCapacity];
-  if (!ProgramSiblingPath(L"VlxExtInstaller.exe", installer, kPathCapacity) ||
+  wchar_t installer[kPathBufferCapacity];
+  if (!ProgramSiblingPath(L"VlxExtInstaller.exe", installer, kPathBufferCapacity) ||
       !FileExists(installer))
     return;
 

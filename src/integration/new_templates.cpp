@@ -47,7 +47,6 @@ const uint8_t kZipTemplate[kZipTemplateSize] = {0x00, 0x4B, 0x05, 0x06};
 
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
 constexpr size_t kKeyCapacity = 128;
 
 void ShellNewKeyOf(const wchar_t* extension, wchar_t* dest) {
@@ -119,8 +118,8 @@ void ReadShellNewEntry(const wchar_t* extension, wchar_t* dest, size_t capacity)
     return;
   // Only the presence of "NullFile" counts; its text is normally empty. A full-size buffer
   // keeps an unusually long text from hiding the value.
-  wchar_t nullFile[kPathCapacity];
-  if (ReadSettingString(HKEY_CLASSES_ROOT, key, L"NullFile", nullFile, L"", kPathCapacity)) {
+  wchar_t nullFile[kPathBufferCapacity];
+  if (ReadSettingString(HKEY_CLASSES_ROOT, key, L"NullFile", nullFile, L"", kPathBufferCapacity)) {
     CopyBounded(dest, L"*", capacity);
   }
 }
@@ -136,8 +135,9 @@ void InstallNewTemplate(const wchar_t* extension, bool ownFormat) {
   if (IsEmptyKey(HKEY_CLASSES_ROOT, key))
     DeleteSettingsKey(HKEY_CLASSES_ROOT, key);
 
-  wchar_t path[kPathCapacity];
-  if (!ProgramSiblingPath(ownFormat ? kOwnTemplateFile : kZipTemplateFile, path, kPathCapacity))
+  wchar_t path[kPathBufferCapacity];
+  if (!ProgramSiblingPath(ownFormat ? kOwnTemplateFile : kZipTemplateFile, path,
+                          kPathBufferCapacity))
     return;
   EnsureTemplateFile(path, ownFormat);
   (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", path);
@@ -152,8 +152,8 @@ void RestoreNewTemplate(const wchar_t* extension, bool previouslyAbsent) {
   }
   wchar_t backupKey[kKeyCapacity];
   BackupKeyOf(extension, backupKey);
-  wchar_t backup[kPathCapacity];
-  (void)ReadUserString(backupKey, L"ShellNew", backup, L"", kPathCapacity);
+  wchar_t backup[kPathBufferCapacity];
+  (void)ReadUserString(backupKey, L"ShellNew", backup, L"", kPathBufferCapacity);
   DeleteSettingValue(HKEY_CLASSES_ROOT, key, L"FileName");
   if (backup[0] == 0) {
     // There was no entry before: a key that only held the template's "FileName" goes too.

@@ -166,8 +166,8 @@ void RegisterShellExtension(const IntegrationOptions& options, const wchar_t* dl
   const REGSAM view = is32Bit ? KEY_WOW64_32KEY : 0;
 
   if (options.ShellExt) {
-    wchar_t dllPath[2048];
-    if (ProgramSiblingPath(dllName, dllPath, 2048) && IsExistingFile(dllPath)) {
+    wchar_t dllPath[kPathBufferCapacity];
+    if (ProgramSiblingPath(dllName, dllPath, kPathBufferCapacity) && IsExistingFile(dllPath)) {
       SetRegistryView(view);
       WriteClassKeys(classId, dllPath);
       SetRegistryView(0);

@@ -23,7 +23,6 @@ namespace {
 constexpr wchar_t kLinkName[] = L"Vellox.lnk";
 constexpr wchar_t kGroupName[] = L"Vellox";
 constexpr wchar_t kUnknownFolder[] = L"unknown_folder";
-constexpr size_t kPathCapacity = 2048;
 
 // One shortcut of the program group. The target is a file beside this program, named either
 // by TargetFile or by the message TargetTextId; the shortcut's title likewise.
@@ -67,8 +66,8 @@ void EmptyGroupFolder(const wchar_t* folder) {
       IsReparsePointAttr(attributes)) {
     return;
   }
-  wchar_t mask[kPathCapacity];
-  JoinPath(folder, L"*", mask, kPathCapacity);
+  wchar_t mask[kPathBufferCapacity];
+  JoinPath(folder, L"*", mask, kPathBufferCapacity);
   FindFile find;
   find.SetMask(mask);
   FindData data;
@@ -88,24 +87,24 @@ struct LinkContext {
 
 void FillGroup(const wchar_t* group, const LinkContext& context) {
   for (const GroupItem& item : kGroupItems) {
-    wchar_t name[kPathCapacity];
+    wchar_t name[kPathBufferCapacity];
     MakePlainFileName(item.TargetFile != nullptr ? item.TargetFile : MessageText(item.TargetTextId),
-                      name, kPathCapacity);
+                      name, kPathBufferCapacity);
     if (name[0] == 0)
       continue;  // no target named
-    wchar_t target[kPathCapacity];
-    JoinPath(context.Folder, name, target, kPathCapacity);
+    wchar_t target[kPathBufferCapacity];
+    JoinPath(context.Folder, name, target, kPathBufferCapacity);
     if (!IsExistingFile(target))
       continue;
 
-    wchar_t title[kPathCapacity];
+    wchar_t title[kPathBufferCapacity];
     MakePlainFileName(item.Title != nullptr ? item.Title : MessageText(item.TitleTextId), title,
-                      kPathCapacity);
+                      kPathBufferCapacity);
     if (title[0] == 0)
       CopyBounded(title, name);
     AppendBounded(title, L".lnk");
-    wchar_t link[kPathCapacity];
-    JoinPath(group, title, link, kPathCapacity);
+    wchar_t link[kPathBufferCapacity];
+    JoinPath(group, title, link, kPathBufferCapacity);
     (void)CreateShellLink(target, link, context.WorkDir, context.Description,
                           item.ArchiverIcon ? context.Icon : nullptr);
   }
@@ -114,7 +113,7 @@ void FillGroup(const wchar_t* group, const LinkContext& context) {
 // One program group below the programs folder parent. Removes it, or empties and rebuilds it.
 // Returns whether the group folder exists after a rebuild.
 bool UpdateGroup(const wchar_t* parent, bool wanted, const LinkContext& context, wchar_t* group) {
-  JoinPath(parent, kGroupName, group, kPathCapacity);
+  JoinPath(parent, kGroupName, group, kPathBufferCapacity);
   if (!wanted) {
     RemoveFolderTree(group);
     return false;
@@ -181,34 +180,35 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
                      const wchar_t* iconPath) {
   if (!IsIntegrationEnabled())
     return;
-  wchar_t folder[kPathCapacity];
-  if (!ProgramSiblingPath(L"", folder, kPathCapacity))  // the folder, trailing backslash kept
+  wchar_t folder[kPathBufferCapacity];
+  if (!ProgramSiblingPath(L"", folder, kPathBufferCapacity))  // the folder, trailing backslash kept
     return;
-  wchar_t archiver[kPathCapacity];
-  JoinPath(folder, L"Vellox.exe", archiver, kPathCapacity);
+  wchar_t archiver[kPathBufferCapacity];
+  JoinPath(folder, L"Vellox.exe", archiver, kPathBufferCapacity);
   wchar_t description[1024];
   CopyBounded(description, MessageText(IDS_VELLOXDESC));
   const bool vistaOrLater = GetWindowsVersion() >= 0x600;
 
   // Desktop: the user's own shortcut when there is one, else the all-users one. A folder that
   // cannot be found is skipped rather than taken relative to the current directory.
-  wchar_t userDesktop[kPathCapacity];
-  const bool haveUserDesktop = GetKnownFolder(userDesktop, kPathCapacity, CSIDL_DESKTOPDIRECTORY);
+  wchar_t userDesktop[kPathBufferCapacity];
+  const bool haveUserDesktop =
+      GetKnownFolder(userDesktop, kPathBufferCapacity, CSIDL_DESKTOPDIRECTORY);
   if (!haveUserDesktop && !vistaOrLater)
     return;
   LinkContext context = {archiver, folder, haveUserDesktop ? userDesktop : nullptr, description,
                          iconPath};
 
-  wchar_t link[kPathCapacity];
+  wchar_t link[kPathBufferCapacity];
   bool haveLink = false;
   if (haveUserDesktop) {
-    JoinPath(userDesktop, kLinkName, link, kPathCapacity);
+    JoinPath(userDesktop, kLinkName, link, kPathBufferCapacity);
     haveLink = IsExistingFile(link);
   }
   if (!haveLink) {
-    wchar_t commonDesktop[kPathCapacity];
-    if (GetKnownFolder(commonDesktop, kPathCapacity, CSIDL_COMMON_DESKTOPDIRECTORY)) {
-      JoinPath(commonDesktop, kLinkName, link, kPathCapacity);
+    wchar_t commonDesktop[kPathBufferCapacity];
+    if (GetKnownFolder(commonDesktop, kPathBufferCapacity, CSIDL_COMMON_DESKTOPDIRECTORY)) {
+      JoinPath(commonDesktop, kLinkName, link, kPathBufferCapacity);
       haveLink = true;
     }
   }
@@ -216,25 +216,25 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
     UpdateArchiverLink(link, options.Desktop != 0, context, nullptr);
 
   // Start menu: the all-users one from Windows 6.0 on, the user's own before.
-  wchar_t startMenu[kPathCapacity];
-  if (GetKnownFolder(startMenu, kPathCapacity,
+  wchar_t startMenu[kPathBufferCapacity];
+  if (GetKnownFolder(startMenu, kPathBufferCapacity,
                      vistaOrLater ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU)) {
-    JoinPath(startMenu, kLinkName, link, kPathCapacity);
+    JoinPath(startMenu, kLinkName, link, kPathBufferCapacity);
     UpdateArchiverLink(link, options.StartMenu != 0, context, context.WorkDir);
   }
 
   // Program groups: the per-user one, then the all-users one, which the output names when it
   // could be made.
-  wchar_t parent[kPathCapacity];
-  wchar_t group[kPathCapacity];
-  if (GetKnownFolder(parent, kPathCapacity, CSIDL_PROGRAMS)) {
+  wchar_t parent[kPathBufferCapacity];
+  wchar_t group[kPathBufferCapacity];
+  if (GetKnownFolder(parent, kPathBufferCapacity, CSIDL_PROGRAMS)) {
     if (options.Programs && groupFolder != nullptr) {
-      JoinPath(parent, kGroupName, group, kPathCapacity);
+      JoinPath(parent, kGroupName, group, kPathBufferCapacity);
       CopyBounded(groupFolder, group, capacity);
     }
     (void)UpdateGroup(parent, options.Programs != 0, context, group);
   }
-  if (GetKnownFolder(parent, kPathCapacity, CSIDL_COMMON_PROGRAMS)) {
+  if (GetKnownFolder(parent, kPathBufferCapacity, CSIDL_COMMON_PROGRAMS)) {
     if (UpdateGroup(parent, options.Programs != 0, context, group) && groupFolder != nullptr) {
       CopyBounded(groupFolder, group, capacity);
     }

@@ -25,7 +25,6 @@ constexpr int kVersionMinor = VLX_VERSION_MINOR;
 constexpr int kVersionBuild = VLX_VERSION_BUILD;
 
 constexpr size_t kPieceCapacity = 100;
-constexpr size_t kPathCapacity = 2048;
 // Folders nested deeper than this below the installation folder are not counted. Links are
 // never entered anyway; the limit keeps any loop the search did not report as a link finite.
 constexpr size_t kMaxFolderDepth = 32;
@@ -36,8 +35,8 @@ constexpr size_t kMaxFolderDepth = 32;
 uint64_t SumFileSizes(const wchar_t* folder) {
   std::vector<std::unique_ptr<FindFile>> levels;
   auto enter = [&levels](const wchar_t* path) {
-    wchar_t mask[kPathCapacity];
-    JoinPath(path, L"*", mask, kPathCapacity);
+    wchar_t mask[kPathBufferCapacity];
+    JoinPath(path, L"*", mask, kPathBufferCapacity);
     if (std::wcscmp(FileNamePart(mask), L"*") != 0)
       return;  // a mask cut short would search some other folder
     levels.push_back(std::make_unique<FindFile>());
@@ -85,24 +84,24 @@ void AppendVersionText(wchar_t* text, size_t capacity) {
 void WriteUninstallEntry() {
   // Without the program's own path the entry could name no uninstall command at all; a
   // truncated path would name the wrong one. Write nothing then.
-  wchar_t path[2048] = {};
-  DWORD length = GetProgramPath(path, 2048);
-  if (length == 0 || length >= 2048)
+  wchar_t path[kPathBufferCapacity] = {};
+  DWORD length = GetProgramPath(path, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
     return;
 
-  wchar_t text[2048];
+  wchar_t text[kPathBufferCapacity];
   CopyBounded(text, L"Vellox");
-  AppendVersionText(text, 2048);
+  AppendVersionText(text, kPathBufferCapacity);
   // Results are not examined: without write access to HKEY_LOCAL_MACHINE nothing is written.
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", text);
-  swprintf(text, 2048, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
+  swprintf(text, kPathBufferCapacity, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", text);
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"VersionMajor", kVersionMajor);
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"VersionMinor", kVersionMinor);
 
   // Quoted: unquoted, a folder such as "C:\Apps Portable" would let Windows start
   // "C:\Apps.exe" instead. Without switches the program runs Uninstall mode; with /s silently.
-  wchar_t command[kPathCapacity + 8];
+  wchar_t command[kPathBufferCapacity + 8];
   CopyBounded(command, L"\"");
   AppendBounded(command, path);
   AppendBounded(command, L"\"");
@@ -110,15 +109,16 @@ void WriteUninstallEntry() {
   AppendBounded(command, L" /s");
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString", command);
 
-  wchar_t folder[2048];
-  FolderOfPath(path, folder, 2048);  // keeps the trailing backslash
+  wchar_t folder[kPathBufferCapacity];
+  FolderOfPath(path, folder, kPathBufferCapacity);  // keeps the trailing backslash
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize",
                         EstimatedSizeKiB(folder));
 
   // An icon that an installer set stays, as long as it names an existing file. "path,index"
   // names no file and is replaced.
-  wchar_t icon[2048];
-  (void)ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon", icon, L"", 2048);
+  wchar_t icon[kPathBufferCapacity];
+  (void)ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon", icon, L"",
+                          kPathBufferCapacity);
   if (icon[0] == 0 || !IsExistingFile(icon)) {
     CopyBounded(icon, folder);
     AppendBounded(icon, L"Vellox.exe");

@@ -75,8 +75,9 @@ void ScaleChild(HWND child, const RECT& window, int64_t fw, int64_t dy, int64_t 
   const int64_t width = WidthOf(r) * sx / 100;
   int64_t height = HeightOf(r) * sy / 100;
 
-  wchar_t className[2048];
-  if (GetClassNameW(child, className, 2048) > 0 && CompareNoCase(className, L"COMBOBOX") == 0 &&
+  wchar_t className[kPathBufferCapacity];
+  if (GetClassNameW(child, className, kPathBufferCapacity) > 0 &&
+      CompareNoCase(className, L"COMBOBOX") == 0 &&
       (GetWindowLongW(child, GWL_STYLE) & 3) != CBS_SIMPLE) {
     // The height that SetWindowPos gives a combo box includes its drop-down list.
     RECT dropped = {};

@@ -11,23 +11,22 @@
 
 namespace {
 
-constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
-constexpr UINT kDisplayToc = 1;    // HH_DISPLAY_TOC
-constexpr size_t kPathCapacity = 2048;
+constexpr UINT kDisplayTopic = 0;          // HH_DISPLAY_TOPIC
+constexpr UINT kDisplayToc = 1;            // HH_DISPLAY_TOC
 constexpr size_t kAddressCapacity = 2098;  // the path, "::/html/", a topic and ".htm"
 
 // Process-wide; the library is never freed (the viewer may still show a window at exit).
 HMODULE g_library;
 HelpViewerOverride g_viewer;  // the signature of HtmlHelpW
-wchar_t g_helpFilePath[kPathCapacity];
+wchar_t g_helpFilePath[kPathBufferCapacity];
 bool g_retried;
 
 // folderSource is the program's path (long or short form); its file name is replaced by the
 // help file's name, and a copy in the user's language folder is preferred.
 void SetHelpFilePath(const wchar_t* folderSource) {
   CopyBounded(g_helpFilePath, folderSource);
-  ReplaceFileName(g_helpFilePath, L"vellox.chm", kPathCapacity);
-  ApplyLanguageFolder(g_helpFilePath, g_helpFilePath, kPathCapacity);
+  ReplaceFileName(g_helpFilePath, L"vellox.chm", kPathBufferCapacity);
+  ApplyLanguageFolder(g_helpFilePath, g_helpFilePath, kPathBufferCapacity);
 }
 
 }  // namespace
@@ -46,8 +45,8 @@ HWND ShowHelp(HWND /*caller*/, const wchar_t* topic) {
                    ? GetHelpViewerOverride()
                    : reinterpret_cast<HelpViewerOverride>(
                          reinterpret_cast<void*>(GetProcAddress(g_library, "HtmlHelpW")));
-    wchar_t programPath[kPathCapacity] = L"";
-    (void)GetProgramPath(programPath, kPathCapacity);
+    wchar_t programPath[kPathBufferCapacity] = L"";
+    (void)GetProgramPath(programPath, kPathBufferCapacity);
     SetHelpFilePath(programPath);
     if (g_viewer == nullptr)
       return nullptr;  // looked up again next time
@@ -70,18 +69,18 @@ HWND ShowHelp(HWND /*caller*/, const wchar_t* topic) {
   // The viewer may not cope with a path that the ANSI code page cannot carry: try once more
   // with the short form of the program's folder, unless the path would not change by that.
   g_retried = true;
-  char ansi[kPathCapacity];
-  wchar_t roundTrip[kPathCapacity];
+  char ansi[kPathBufferCapacity];
+  wchar_t roundTrip[kPathBufferCapacity];
   (void)WideToAnsi(g_helpFilePath, ansi, sizeof ansi);
-  (void)AnsiToWide(ansi, roundTrip, kPathCapacity);
+  (void)AnsiToWide(ansi, roundTrip, kPathBufferCapacity);
   if (wcscmp(roundTrip, g_helpFilePath) == 0)
     return nullptr;
 
-  wchar_t programPath[kPathCapacity] = L"";
-  (void)GetProgramPath(programPath, kPathCapacity);
-  wchar_t shortPath[kPathCapacity] = L"";
-  DWORD length = GetShortPathNameW(programPath, shortPath, kPathCapacity);
-  if (length == 0 || length >= kPathCapacity)
+  wchar_t programPath[kPathBufferCapacity] = L"";
+  (void)GetProgramPath(programPath, kPathBufferCapacity);
+  wchar_t shortPath[kPathBufferCapacity] = L"";
+  DWORD length = GetShortPathNameW(programPath, shortPath, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
     shortPath[0] = 0;  // failed or did not fit
   SetHelpFilePath(shortPath[0] != 0 ? shortPath : programPath);
   return ShowHelp(nullptr, topic);

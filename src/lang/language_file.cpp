@@ -136,11 +136,11 @@ void ParseLanguageFileText(const wchar_t* text, size_t length) {
 
 void ParseLanguageFile(const wchar_t* path) {
   ClearLanguageFile();
-  wchar_t fullPath[2048];
+  wchar_t fullPath[kPathBufferCapacity];
   if (std::wcschr(path, L'\\') != nullptr) {
     CopyBounded(fullPath, path);
   } else {
-    if (!ProgramSiblingPath(path, fullPath, 2048))
+    if (!ProgramSiblingPath(path, fullPath, kPathBufferCapacity))
       return;
   }
 

@@ -4,12 +4,13 @@
 
 #include <windows.h>
 
+#include "common/string_util.h"
 #include "lang/language_file.h"
 #include "lang/messages.h"
 
 void LoadLanguageFile(const wchar_t* fileName) {
-  wchar_t path[2048];
-  ApplyLanguageFolder(fileName, path, 2048);
+  wchar_t path[kPathBufferCapacity];
+  ApplyLanguageFolder(fileName, path, kPathBufferCapacity);
   ParseLanguageFile(path);
   // A language library for a right-to-left language carries a marker resource. It can only
   // switch the layout on, never off.

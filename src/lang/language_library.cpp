@@ -62,10 +62,10 @@ void SetLanguageFolderSwitchForTesting(const wchar_t* switchText) {
 void LoadLanguageLibrary(HINSTANCE ownInstance) {
   UnloadLanguageLibrary();
 
-  wchar_t path[2048];
-  if (!ProgramSiblingPath(L"vlxlng.dll", path, 2048))
+  wchar_t path[kPathBufferCapacity];
+  if (!ProgramSiblingPath(L"vlxlng.dll", path, kPathBufferCapacity))
     CopyBounded(path, L"vlxlng.dll");  // without the program's folder: the bare name
-  ApplyLanguageFolder(path, path, 2048);
+  ApplyLanguageFolder(path, path, kPathBufferCapacity);
 
   HMODULE library = CanLoadAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
                                         : LoadLibraryW(path);
@@ -94,24 +94,25 @@ void ApplyLanguageFolder(const wchar_t* path, wchar_t* dest, size_t capacity) {
                     key.put()) != ERROR_SUCCESS) {
     return;
   }
-  // The folder and the file name together must fit in 2047 units.
+  // The folder and the file name together must fit in kPathBufferCapacity - 1 units.
   size_t pathLength = WideLength(path);
-  if (pathLength >= 2047)
+  if (pathLength >= kPathBufferCapacity - 1)
     return;
-  wchar_t folder[2048];
-  if (ReadRegistryText(key.get(), L"LanguageFolder", folder, 2047 - pathLength) != ERROR_SUCCESS)
+  wchar_t folder[kPathBufferCapacity];
+  if (ReadRegistryText(key.get(), L"LanguageFolder", folder,
+                       kPathBufferCapacity - 1 - pathLength) != ERROR_SUCCESS)
     return;
 
-  wchar_t candidate[2048] = {};
-  DWORD expanded = ExpandEnvironmentStringsW(folder, candidate, 2048);
-  if (expanded == 0 || expanded > 2048)
+  wchar_t candidate[kPathBufferCapacity] = {};
+  DWORD expanded = ExpandEnvironmentStringsW(folder, candidate, kPathBufferCapacity);
+  if (expanded == 0 || expanded > kPathBufferCapacity)
     candidate[0] = 0;
   // An empty folder would leave the bare file name, found in whatever the current folder is:
   // never redirect there.
   if (candidate[0] == 0)
     return;
-  EnsureTrailingBackslash(candidate, 2048);
-  AppendBounded(candidate, FileNamePart(path), 2048);
+  EnsureTrailingBackslash(candidate, kPathBufferCapacity);
+  AppendBounded(candidate, FileNamePart(path), kPathBufferCapacity);
   if (FileExists(candidate))
     CopyBounded(dest, candidate, capacity);
 }

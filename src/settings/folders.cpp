@@ -17,7 +17,6 @@ using UniqueItemList = UniqueResource<void*, ItemListTraits>;
 constexpr wchar_t kSuiteFolder[] = L"Vellox";
 // Used when the system names no temporary folder: a folder at the root of the current drive.
 constexpr wchar_t kFallbackTemp[] = L"\\vlxtemp";
-constexpr size_t kScratch = 2048;
 
 // The user's application-data folder, or false.
 bool GetAppDataFolder(wchar_t* dest, size_t capacity) {
@@ -42,14 +41,14 @@ bool GetAppDataVelloxFolder(wchar_t* dest, size_t capacity) {
   if (capacity == 0)
     return false;
   dest[0] = 0;
-  wchar_t path[kScratch];
-  if (!GetAppDataFolder(path, kScratch))
+  wchar_t path[kPathBufferCapacity];
+  if (!GetAppDataFolder(path, kPathBufferCapacity))
     return false;
-  (void)EnsureTrailingBackslash(path, kScratch);
+  (void)EnsureTrailingBackslash(path, kPathBufferCapacity);
   AppendBounded(path, kSuiteFolder);
   // A path cut short would name some other folder: it is handed out but never tested.
   CopyBounded(dest, path, capacity);
-  if (WideLength(path) >= capacity || WideLength(path) >= kScratch - 1)
+  if (WideLength(path) >= capacity || WideLength(path) >= kPathBufferCapacity - 1)
     return false;
   return FileExists(dest);  // the folder is never created here
 }
@@ -84,9 +83,9 @@ void GetTempFolder(wchar_t* dest, size_t capacity) {
     return;
   (void)ReadUserString(L"Paths", L"TempFolder", dest, L"", capacity);
   if (dest[0] != 0) {
-    wchar_t expanded[kScratch];
-    DWORD length = ExpandEnvironmentStringsW(dest, expanded, kScratch);
-    if (length >= 1 && length <= kScratch - 1) {
+    wchar_t expanded[kPathBufferCapacity];
+    DWORD length = ExpandEnvironmentStringsW(dest, expanded, kPathBufferCapacity);
+    if (length >= 1 && length <= kPathBufferCapacity - 1) {
       if (length > capacity)
         dest[0] = 0;  // does not fit: ignored like a missing folder
       else

@@ -293,16 +293,15 @@ IniRoute IniRouteRequest(HKEY root, const wchar_t* path, const wchar_t* name, wc
   const wchar_t* prefix = root == HKEY_CURRENT_USER    ? L"HKCU\\"
                           : root == HKEY_LOCAL_MACHINE ? L"HKLM\\"
                                                        : L"";
-  // Built in 2048 units (JoinPath's own limit) and accepted only when it fits the caller's
-  // buffer whole: a cut-short name could address some other entry.
-  constexpr size_t kScratch = 2048;
-  if (WideLength(prefix) + WideLength(path) + 1 + WideLength(name) >= kScratch) {
+  // Built in kPathBufferCapacity units (JoinPath's own limit) and accepted only when it fits the
+  // caller's buffer whole: a cut-short name could address some other entry.
+  if (WideLength(prefix) + WideLength(path) + 1 + WideLength(name) >= kPathBufferCapacity) {
     return IniRoute::NameTooLong;
   }
-  wchar_t built[kScratch];
+  wchar_t built[kPathBufferCapacity];
   CopyBounded(built, prefix);
   AppendBounded(built, path);
-  JoinPath(built, name, built, kScratch);
+  JoinPath(built, name, built, kPathBufferCapacity);
   if (WideLength(built) >= capacity)
     return IniRoute::NameTooLong;
   CopyBounded(dest, built, capacity);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/file.h"
+#include "common/string_util.h"
 #include "settings/settings_file.h"
 
 struct SettingsEntry {
@@ -21,7 +22,7 @@ uint32_t NameHash(const wchar_t* name);
 
 class SettingsFile {
  public:
-  static constexpr size_t kPathCapacity = 2048;
+  static constexpr size_t kPathCapacity = kPathBufferCapacity;
 
   SettingsFile();
   // Process exit: writes the file back when one is in use and SaveSettings is on, then frees.

@@ -285,8 +285,9 @@ TEST(AssociationsEndToEnd, RealRegistry) {
   }
   SetProgramPathForTesting((std::wstring(folder) + L"\\uninstall.exe").c_str());
   const bool apply = std::wstring(mode) == L"apply";
-  if (apply)
+  if (apply) {
     EXPECT_TRUE(RegisterProgIds());
+  }
   AssociateExtension(L".vlx", (apply ? kAssociate : kGiveBack) | kShellIntegration | kOwnFormat);
   AssociateExtension(L".zip", (apply ? kAssociate : kGiveBack) | kShellIntegration | kZipFormat);
   EXPECT_EQ(apply, IsOwnAssociation(L".zip"));
