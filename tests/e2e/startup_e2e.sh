@@ -5,8 +5,10 @@ set -u
 source "$(dirname "${BASH_SOURCE[0]}")/e2e-lib.sh"
 
 # The English text of a message, as the program's own string table has it.
+# The resource script has CR LF line ends on a checkout (see .gitattributes).
 string_table_text() {
-  sed -n "s/^ *$1 \"\(.*\)\"\$/\1/p" "$VLX_SOURCE_DIR/src/resources/strings.rc" | sed 's/""/"/g'
+  tr -d '\r' <"$VLX_SOURCE_DIR/src/resources/strings.rc" |
+    sed -n "s/^ *$1 \"\(.*\)\"\$/\1/p" | sed 's/""/"/g'
 }
 
 # --- Imports: Windows system libraries only (the program is linked statically) -------------
@@ -22,6 +24,9 @@ e2e_make_install
 program_win="$E2E_INSTALL_WIN\\uninstall.exe"
 caption=$(string_table_text IDS_UNINSTALLVLX)
 completed=$(string_table_text IDS_UNINSTALLCOMPLETED)
+# An empty expectation would match any window and any text.
+e2e_check "the caption is read from the string table" test -n "$caption"
+e2e_check "the completion text is read from the string table" test -n "$completed"
 
 installed_files_intact() {
   [ -f "$E2E_INSTALL/uninstall.exe" ] && [ -f "$E2E_INSTALL/license.txt" ] &&
