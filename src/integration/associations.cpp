@@ -35,11 +35,6 @@ const ClassKey kClassKeys[] = {
     {kRevClass, IDS_VLXRECVOL, L",1"},
 };
 
-void BackupKeyOf(const wchar_t* extension, wchar_t* dest) {
-  CopyBounded(dest, L"Setup\\", kKeyCapacity);
-  AppendBounded(dest, extension, kKeyCapacity);
-}
-
 void SubKeyOf(const wchar_t* key, const wchar_t* sub, wchar_t* dest) {
   CopyBounded(dest, key, kKeyCapacity);
   AppendBounded(dest, L"\\", kKeyCapacity);
@@ -76,7 +71,7 @@ void ReadBackupType(const wchar_t* backupKey, wchar_t* dest) {
 void TakeBackup(const wchar_t* extension, bool withShellNew) {
   wchar_t type[kTypeCapacity];
   (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", type, L"", kTypeCapacity);
-  wchar_t backupKey[kKeyCapacity];
+  wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
   (void)WriteUserInt(backupKey, L"Exist", SettingsKeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
   (void)WriteUserString(backupKey, L"Type", type);
@@ -120,7 +115,7 @@ void GiveBackVolumes(bool ownFormatAbsent, const wchar_t* ownFormatType) {
     VolumeExtension(i, extension);
     if (!IsOwnAssociation(extension))
       continue;
-    wchar_t backupKey[kKeyCapacity];
+    wchar_t backupKey[kBackupKeyCapacity];
     BackupKeyOf(extension, backupKey);
     const uint32_t exist = ReadUserInt(backupKey, L"Exist", kNoBackup);
     if (exist != kNoBackup) {
@@ -222,7 +217,7 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
   const bool ownFormat = (flags & kOwnFormat) != 0;
   const bool zip = (flags & kZipFormat) != 0;
   const bool wantTemplate = NewTemplateFlag(shellIntegration, ownFormat, zip);
-  wchar_t backupKey[kKeyCapacity];
+  wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
 
   if (associate) {
@@ -274,7 +269,7 @@ void ReleaseAceAssociation() {
 void ReleaseRevAssociation() {
   if (!IsRevOurs())
     return;  // another program's now (or nobody's): left exactly as it is
-  wchar_t backupKey[kKeyCapacity];
+  wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(kRevExtension, backupKey);
   // Without a backup (an installation that took ".rev" without one) the key counts as the
   // archiver's own: only its default value and the key itself go, never another's subkeys.

@@ -54,11 +54,6 @@ void ShellNewKeyOf(const wchar_t* extension, wchar_t* dest) {
   AppendBounded(dest, L"\\ShellNew", kKeyCapacity);
 }
 
-void BackupKeyOf(const wchar_t* extension, wchar_t* dest) {
-  CopyBounded(dest, L"Setup\\", kKeyCapacity);
-  AppendBounded(dest, extension, kKeyCapacity);
-}
-
 // True when the key exists and holds neither values nor subkeys.
 bool IsEmptyKey(HKEY root, const wchar_t* path) {
   UniqueHKey key(OpenSettingsKeyForRead(root, path));
@@ -150,7 +145,7 @@ void RestoreNewTemplate(const wchar_t* extension, bool previouslyAbsent) {
     DeleteSettingsKey(HKEY_CLASSES_ROOT, key);
     return;
   }
-  wchar_t backupKey[kKeyCapacity];
+  wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
   wchar_t backup[kPathBufferCapacity];
   (void)ReadUserString(backupKey, L"ShellNew", backup, L"", kPathBufferCapacity);
@@ -166,4 +161,9 @@ void RestoreNewTemplate(const wchar_t* extension, bool previouslyAbsent) {
   } else {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", backup);
   }
+}
+
+void BackupKeyOf(const wchar_t* extension, wchar_t* dest) {
+  CopyBounded(dest, L"Setup\\", kBackupKeyCapacity);
+  AppendBounded(dest, extension, kBackupKeyCapacity);
 }

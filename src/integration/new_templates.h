@@ -22,6 +22,11 @@ constexpr uint32_t kOwnEndHeaderCrc = 0x5156771D;
 extern const uint8_t kOwnTemplate[kOwnTemplateSize];
 extern const uint8_t kZipTemplate[kZipTemplateSize];
 
+// The per-user settings key of an extension's backups, "Setup\<extension>", in dest (at least
+// kBackupKeyCapacity units; an over-long extension is cut, as every key name here is bounded).
+constexpr size_t kBackupKeyCapacity = 128;
+void BackupKeyOf(const wchar_t* extension, wchar_t* dest);
+
 // The file names of the templates beside this program.
 constexpr const wchar_t* kOwnTemplateFile = L"vlxnew.dat";
 constexpr const wchar_t* kZipTemplateFile = L"zipnew.dat";
