@@ -7,8 +7,8 @@
 #include <unordered_set>
 
 #include "app/file_list.h"
-#include "common/remove_folder_tree.h"
 #include "common/path_util.h"
+#include "common/remove_folder_tree.h"
 #include "common/string_util.h"
 
 namespace {

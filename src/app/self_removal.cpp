@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "common/setup_flags.h"
 #include "app/switches.h"
 #include "common/file.h"
 #include "common/path_util.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
 

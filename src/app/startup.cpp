@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/run_modes.h"
-#include "common/setup_flags.h"
 #include "app/sfx_settings.h"
-#include "common/platform_services.h"
 #include "app/switches.h"
 #include "common/file.h"
+#include "common/platform_services.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
 #include "lang/language_file.h"

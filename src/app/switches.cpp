@@ -5,9 +5,9 @@
 #include <climits>
 #include <cwchar>
 
-#include "common/setup_flags.h"
-#include "common/platform_services.h"
 #include "common/command_line.h"
+#include "common/platform_services.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "lang/messages.h"
@@ -35,10 +35,6 @@ constexpr SwitchWord kSwitchWords[] = {
 
 constexpr size_t kArgumentCapacity = 1024;
 constexpr DWORD kWaitMilliseconds = 2000;
-
-bool IsBlank(wchar_t c) {
-  return c == L' ' || c == L'\t';
-}
 
 // True when text begins with the length units of path, compared as the file system compares
 // names: unit by unit, without regard to case (no locale rules).
@@ -92,7 +88,7 @@ const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* progra
   if (commandLine == nullptr)
     return L"";
   const wchar_t* pos = commandLine;
-  while (IsBlank(*pos))
+  while (IsArgumentBlank(*pos))
     ++pos;
   size_t length = programPath != nullptr ? WideLength(programPath) : 0;
   if (length != 0 && length < INT_MAX) {
@@ -102,7 +98,7 @@ const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* progra
       const wchar_t* end = start + length;
       if (quoted && *end == L'"')
         return end + 1;
-      if (!quoted && (*end == 0 || IsBlank(*end)))
+      if (!quoted && (*end == 0 || IsArgumentBlank(*end)))
         return end;
     }
   }

@@ -1,12 +1,8 @@
 #include "common/command_line.h"
 
-namespace {
-
-bool IsBlank(wchar_t c) {
+bool IsArgumentBlank(wchar_t c) {
   return c == L' ' || c == L'\t';
 }
-
-}  // namespace
 
 const wchar_t* NextArgument(const wchar_t* pos, wchar_t* out, size_t capacity) {
   // The output is terminated in every case, also when no argument is left.
@@ -20,13 +16,13 @@ const wchar_t* NextArgument(const wchar_t* pos, wchar_t* out, size_t capacity) {
   if (pos == nullptr)
     return nullptr;
 
-  while (IsBlank(*pos))
+  while (IsArgumentBlank(*pos))
     ++pos;
   if (*pos == 0)
     return nullptr;
 
   bool quoted = false;
-  while (*pos != 0 && (quoted || !IsBlank(*pos))) {
+  while (*pos != 0 && (quoted || !IsArgumentBlank(*pos))) {
     if (*pos == L'"') {
       if (pos[1] == L'"') {  // "" is one literal quotation mark, inside quotes or not
         emit(L'"');

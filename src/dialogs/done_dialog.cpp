@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "common/setup_flags.h"
 #include "common/path_util.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "dialogs/dialog_common.h"
 #include "lang/help.h"

@@ -2,8 +2,8 @@
 
 #include <richedit.h>
 
-#include "common/setup_flags.h"
 #include "common/platform_services.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "dialogs/dialog_common.h"
 #include "integration/apply_integration.h"

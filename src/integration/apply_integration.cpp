@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "common/program_path.h"
-#include "common/setup_flags.h"
 #include "common/file.h"
 #include "common/path_util.h"
+#include "common/program_path.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "integration/associations.h"
 #include "integration/shell_extension.h"

@@ -5,11 +5,11 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "common/program_path.h"
-#include "common/remove_folder_tree.h"
 #include "common/file.h"
 #include "common/find_file.h"
 #include "common/path_util.h"
+#include "common/program_path.h"
+#include "common/remove_folder_tree.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"

@@ -1,7 +1,7 @@
 #include "lang/help.h"
 
-#include "common/platform_services.h"
 #include "common/path_util.h"
+#include "common/platform_services.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "common/text_encoding.h"

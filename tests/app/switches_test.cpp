@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "common/setup_flags.h"
 #include "app/switches.h"
+#include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "lang/messages.h"
 #include "resources/resource.h"

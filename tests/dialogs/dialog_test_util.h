@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "common/setup_flags.h"
 #include "common/platform_services.h"
+#include "common/setup_flags.h"
 #include "common/test_seams.h"
 #include "integration/os_version.h"
 #include "lang/help.h"

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "dialog_test_util.h"
 #include "common/string_util.h"
+#include "dialog_test_util.h"
 #include "dialogs/context_items_dialog.h"
-#include "support/registry_sandbox.h"
 #include "resources/resource.h"
+#include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
 
 using dialog_test::DialogTest;

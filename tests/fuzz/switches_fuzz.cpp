@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "common/setup_flags.h"
 #include "app/switches.h"
 #include "common/command_line.h"
+#include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "fuzz/fuzz_harness.h"

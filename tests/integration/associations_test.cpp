@@ -8,9 +8,9 @@
 #include "common/test_seams.h"
 #include "integration/new_templates.h"
 #include "lang/messages.h"
+#include "resources/resource.h"
 #include "support/program_folder.h"
 #include "support/registry_sandbox.h"
-#include "resources/resource.h"
 #include "support/scratch_folder.h"
 
 namespace {
