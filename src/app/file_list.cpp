@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/change_record.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/text_encoding.h"
@@ -61,6 +62,18 @@ bool IsDotComponent(const wchar_t* begin, const wchar_t* end) {
     }
   }
   return dot;
+}
+
+// Reports a list line that names nothing inside the folder (the line is trimmed by then); empty
+// lines are no entries at all.
+void RecordRefusedLine(const char* line) {
+  if (line[0] == 0 || !IsRecordingChanges())
+    return;
+  wchar_t entry[kListPathCapacity];
+  if (!AnsiToWide(line, entry, kListPathCapacity))
+    entry[0] = 0;
+  RecordChange(ChangeKind::Skipped, entry, nullptr,
+               entry[0] != 0 ? L"not a name inside the installation folder" : L"unreadable name");
 }
 
 }  // namespace
@@ -134,8 +147,10 @@ size_t UninstallList::Load(FILE* stream, const wchar_t* folder) {
   char line[kListLineBytes];
   wchar_t path[kListPathCapacity];
   while (ReadListLine(stream, line)) {
-    if (!ListLineToPath(line, folder, path, kListPathCapacity))
+    if (!ListLineToPath(line, folder, path, kListPathCapacity)) {
+      RecordRefusedLine(line);
       continue;
+    }
     size_t length = WideLength(path) + 1;
     size_t offset = text_.Count();
     text_.Add(length);

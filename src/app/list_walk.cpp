@@ -7,6 +7,8 @@
 #include <unordered_set>
 
 #include "app/file_list.h"
+#include "common/file.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/remove_folder_tree.h"
 #include "common/string_util.h"
@@ -24,9 +26,10 @@ class LinkCheck {
  public:
   explicit LinkCheck(size_t folderLength) : folderLength_(folderLength) {}
 
-  // True when a folder between the installation folder and the entry is a reparse point (or
-  // vanished): the entry must then not be touched. The entry itself is not examined.
-  bool LiesBelowLink(const wchar_t* path) {
+  // Null when every folder between the installation folder and the entry is a plain folder;
+  // otherwise why the entry must not be touched: a folder on the way is a reparse point, or
+  // has gone. The entry itself is not examined.
+  const wchar_t* WhyUnreachable(const wchar_t* path) {
     size_t length = WideLength(path);
     // The end of the parent: the last separator that has a name behind it.
     size_t parentEnd = length;
@@ -35,10 +38,10 @@ class LinkCheck {
     while (parentEnd > folderLength_ && !IsSeparator(path[parentEnd - 1]))
       --parentEnd;
     if (parentEnd <= folderLength_)
-      return false;  // directly in the installation folder
+      return nullptr;  // directly in the installation folder
     std::wstring parent(path, parentEnd - 1);
     if (parent == lastSafe_)
-      return false;
+      return nullptr;
     // Every folder from the top down, each looked at once per walk.
     for (size_t i = folderLength_; i < parentEnd; ++i) {
       if (!IsSeparator(path[i]) || i == folderLength_ || IsSeparator(path[i - 1]))
@@ -47,14 +50,14 @@ class LinkCheck {
       if (safe_.count(ancestor) != 0)
         continue;
       DWORD attributes = GetFileAttributesW(ancestor.c_str());
-      if (attributes == INVALID_FILE_ATTRIBUTES ||
-          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return true;
-      }
+      if (attributes == INVALID_FILE_ATTRIBUTES)
+        return L"its folder is missing";
+      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return L"reached through a link";
       safe_.insert(ancestor);
     }
     lastSafe_ = parent;
-    return false;
+    return nullptr;
   }
 
  private:
@@ -87,10 +90,10 @@ bool MoveAsideForRestart(const wchar_t* path) {
       if (GetFileAttributesW(temp) == INVALID_FILE_ATTRIBUTES)
         break;
     }
-    if (MoveFileW(path, temp))
+    if (RenameFile(path, temp))
       scheduled = temp;
   }
-  return MoveFileExW(scheduled, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  return DeleteAtRestart(scheduled);
 }
 
 size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
@@ -100,46 +103,54 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
     if (list.IsSettled(i))
       continue;
     const wchar_t* path = list.Path(i);
-    if (links.LiesBelowLink(path)) {
+    if (const wchar_t* why = links.WhyUnreachable(path)) {
       list.Settle(i);  // reached through a link (or its folder is gone): never touched
+      RecordChange(ChangeKind::Skipped, path, nullptr, why);
       continue;
     }
     // Most entries are plain files, and one call removes them. DeleteFileW never follows a
     // link and fails on folders, so the attributes are needed only when it fails.
-    if (DeleteFileW(path)) {
+    if (RemoveFile(path)) {
       ++removed;
       list.Settle(i);
       continue;
     }
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-      list.Settle(i);  // missing
+      list.Settle(i);
+      RecordChange(ChangeKind::Skipped, path, nullptr, L"missing");
       continue;
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       // Removed as a link, whatever it points to; never emptied through it.
-      if (RemoveReparsePointItself(path))
+      if (RemoveReparsePointItself(path)) {
         ++removed;
+      } else {
+        RecordChange(ChangeKind::Skipped, path, nullptr, L"a link that cannot be removed as such");
+      }
       list.Settle(i);
       continue;
     }
     // Read-only (and hidden or system) entries are made plain first.
-    bool cleared = (attributes & kClearableAttributes) != 0 &&
-                   SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL) != FALSE;
+    bool cleared =
+        (attributes & kClearableAttributes) != 0 && SetAttributes(path, FILE_ATTRIBUTE_NORMAL);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       // Succeeds only once the folder is empty; until then a later walk tries again.
-      if (RemoveDirectoryW(path)) {
+      if (RemoveEmptyFolder(path)) {
         ++removed;
         list.Settle(i);
       }
       continue;
     }
-    if (cleared && DeleteFileW(path)) {
+    if (cleared && RemoveFile(path)) {
       ++removed;
-    } else if (!IsLeftForLater(path, state.ProgramPath)) {
+    } else if (IsLeftForLater(path, state.ProgramPath)) {
+      RecordChange(ChangeKind::Skipped, path, nullptr, L"deleted at the end");
+    } else {
       // The file exists but cannot be deleted now: in use.
       state.RebootPending = true;
-      (void)MoveAsideForRestart(path);  // a failed scheduling leaves the file in place
+      if (!MoveAsideForRestart(path))
+        RecordChange(ChangeKind::Skipped, path, nullptr, L"in use; restart deletion refused");
     }
     list.Settle(i);
   }
@@ -148,9 +159,12 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
 
 size_t WalkListUntilDone(UninstallList& list, ListWalkState& state) {
   size_t walks = 0;
-  for (;;) {
+  while (WalkListOnce(list, state) != 0)
     ++walks;
-    if (WalkListOnce(list, state) == 0)
-      return walks;
+  // What is still unsettled is a folder that kept something the list did not name.
+  for (size_t i = 0; i < list.Count() && IsRecordingChanges(); ++i) {
+    if (!list.IsSettled(i))
+      RecordChange(ChangeKind::Skipped, list.Path(i), nullptr, L"folder not empty");
   }
+  return walks + 1;
 }

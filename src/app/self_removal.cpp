@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "app/switches.h"
+#include "common/change_record.h"
 #include "common/file.h"
 #include "common/path_util.h"
 #include "common/setup_flags.h"
@@ -223,6 +224,8 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
   if (!written) {
     // Nowhere to put the script: the program and its folder stay, and the user is told to
     // delete them.
+    RecordChange(ChangeKind::Notice, programPath, nullptr,
+                 L"no place for the removal script: the program and its folder stay");
     if (!SetupFlags.Silent)
       ShowRemovalWarning();
     return;
@@ -261,5 +264,12 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
     // The script runs on its own; its handles are not needed here.
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
+    RecordChange(ChangeEvent{ChangeKind::Notice, scriptPath, commandLine, nullptr, nullptr,
+                             L"removal script started"});
+    RecordChange(ChangeKind::LeftToScript, programPath);
+    RecordChange(ChangeKind::LeftToScript, installFolder, nullptr, L"when empty");
+    RecordChange(ChangeKind::LeftToScript, scriptPath);
+  } else {
+    RecordChange(ChangeKind::Notice, scriptPath, commandLine, L"removal script could not start");
   }
 }

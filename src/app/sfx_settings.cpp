@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/file.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "settings/folders.h"
@@ -25,6 +26,6 @@ bool CopyFromSfxFolder(const wchar_t* name) {
 
   // Never overwrites a file of that name in the current folder; a failed copy leaves the
   // suite on its defaults, which is no reason to stop the setup.
-  (void)CopyFileW(source, name, TRUE);
+  (void)CopyToNewFile(source, name);
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/admin_log.h"
 #include "app/run_modes.h"
 #include "app/sfx_settings.h"
 #include "app/switches.h"
@@ -15,6 +16,7 @@
 #include "common/win_handles.h"
 #include "lang/language_file.h"
 #include "lang/messages.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -82,6 +84,15 @@ int RunProgram(HINSTANCE instance) {
   ParseSwitches(SwitchPass::Environment, sfxCommand, setupRequest, uninstallRequest);
   ParseSwitches(SwitchPass::CommandLine, GetCommandLineW(), setupRequest, uninstallRequest);
 
+  // The log is opened before anything changes, and its name is made full now: Uninstall mode
+  // moves to the installation folder.
+  AdminLog log;
+  if (SetupFlags.LogPath[0] != 0) {
+    const wchar_t* mode = setupRequest ? L"Setup" : uninstallRequest ? L"Uninstall" : L"none";
+    if (log.Open(SetupFlags.LogPath, mode, GetCommandLineW()))
+      log.Listen();  // a log that cannot be opened never stops the run
+  }
+
   if (setupRequest)
     RunSetupMode();
   if (uninstallRequest)
@@ -92,5 +103,7 @@ int RunProgram(HINSTANCE instance) {
     OleUninitialize();  // balanced with a successful OleInitialize only
   boldFont.reset();
   SetupFlags.BoldFont = nullptr;
+  CloseSettingsFile();  // written back now, while the log still listens
+  log.Close(SetupFlags.ExitCode);
   return SetupFlags.ExitCode;
 }

@@ -58,6 +58,32 @@ bool IsSilentSwitch(const wchar_t* argument) {
   return UpperChar(argument[1]) == L'S' && !IsAsciiLetter(argument[2]);
 }
 
+// /log, /log=PATH, in any case; not /logs or /login.
+bool IsLogSwitch(const wchar_t* argument) {
+  return CompareNoCasePrefix(argument + 1, L"log", 3) == 0 &&
+         (argument[4] == 0 || argument[4] == L'=');
+}
+
+// The log path of the /log argument at pos: behind its '=', or the next argument when the
+// switch stands alone. A path too long for the buffer would name another file: no log then.
+// Returns where reading goes on.
+const wchar_t* ReadLogPath(const wchar_t* pos, bool pathFollows) {
+  wchar_t text[kPathBufferCapacity + 8];
+  const wchar_t* next = NextArgument(pos, text, kPathBufferCapacity + 8);
+  const wchar_t* path = text + 5;  // behind "/log="
+  if (pathFollows) {
+    const wchar_t* after = NextArgument(next, text, kPathBufferCapacity + 8);
+    if (after == nullptr)
+      return next;  // /log at the end: no path, no log
+    next = after;
+    path = text;
+  }
+  size_t length = WideLength(path);
+  if (length > 0 && length < kPathBufferCapacity - 1)
+    CopyBounded(SetupFlags.LogPath, path);
+  return next;
+}
+
 void ActOnSwitch(SwitchAction action, const wchar_t* argument, bool& setupRequest) {
   switch (action) {
     case SwitchAction::Setup:
@@ -118,11 +144,20 @@ void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
       programPath[0] = 0;  // unknown or cut short: the first argument is taken as the program
     pos = SkipProgramPath(pos, programPath);
   }
-  while ((pos = NextArgument(pos, argument, kArgumentCapacity)) != nullptr) {
+  const wchar_t* start = pos;
+  while ((pos = NextArgument(start, argument, kArgumentCapacity)) != nullptr) {
+    const wchar_t* argumentStart = start;
+    start = pos;
     if (!IsSwitchPrefix(argument[0]))
       continue;
     if (IsSilentSwitch(argument)) {
       SetupFlags.Silent = true;
+      continue;
+    }
+    if (IsLogSwitch(argument)) {
+      // Known, and no reason to cancel the uninstall request.
+      if (pass == SwitchPass::CommandLine)
+        start = ReadLogPath(argumentStart, argument[4] == 0);
       continue;
     }
     ++switchCount;

@@ -22,7 +22,9 @@ const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* progra
 // - /s, -S, /s1, /s- ... (S followed by no ASCII letter) set SetupFlags.Silent in either pass;
 // - in the command-line pass, /setup sets setupRequest, /msi SetupFlags.Msi, /init<text>
 //   SetupFlags.InitText, /wait pauses two seconds, /noex[plorer] SetupFlags.NoExplorer and
-//   /warning shows the removal warning; words only need to begin the switch, in any case.
+//   /warning shows the removal warning; words only need to begin the switch, in any case;
+// - /log=PATH or /log PATH (command-line pass) sets SetupFlags.LogPath; like the silent
+//   switch it never cancels the uninstall request.
 // setupRequest is only ever set here, never cleared. uninstallRequest is set after the
 // command-line pass exactly when no switch other than silent ones was seen; the environment
 // pass clears it. Arguments longer than 1023 units are cut; any text is safe to pass.

@@ -8,7 +8,9 @@
 #include "app/file_list.h"
 #include "app/list_walk.h"
 #include "app/self_removal.h"
+#include "common/change_record.h"
 #include "common/file.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/platform_services.h"
 #include "common/remove_folder_tree.h"
@@ -103,8 +105,10 @@ void RemoveIntegrationAndReleaseLanguage() {
 // The help index files that the help viewer leaves behind; failures are ignored.
 void DeleteHelpIndexFiles() {
   for (const wchar_t* name : kHelpIndexNames) {
-    (void)SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
-    (void)DeleteFileW(name);
+    if (!FileExists(name))
+      continue;
+    (void)SetAttributes(name, FILE_ATTRIBUTE_NORMAL);
+    (void)RemoveFile(name);
   }
 }
 
@@ -117,7 +121,7 @@ bool DeleteListedEntries(UniqueStdioFile& listFile, const wchar_t* folder,
   ListWalkState walk = {folder, programPath, false};
   (void)WalkListUntilDone(list, walk);
   listFile.reset();
-  (void)DeleteFileW(kListName);
+  (void)RemoveFile(kListName);
   return walk.RebootPending;
 }
 
@@ -152,12 +156,15 @@ void CurrentFolderForScript(wchar_t* current, size_t capacity) {
 // One notice for all files in use (none in a silent run); a folder named Vellox then goes at
 // restart too.
 void TellAboutRestart(const KeptTexts& texts, const wchar_t* current) {
-  if (SetupFlags.Silent)
+  if (SetupFlags.Silent) {
+    RecordChange(ChangeKind::Notice, L"", nullptr, L"restart needed (silent: not shown)");
     return;
+  }
   (void)ShowMessageBox(nullptr, texts.RebootText, texts.Caption,
                        MB_ICONINFORMATION | MB_SETFOREGROUND);
+  RecordChange(ChangeKind::Notice, L"", nullptr, L"restart needed (shown)");
   if (current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0)
-    (void)MoveFileExW(current, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);  // result ignored
+    (void)DeleteAtRestart(current);  // result ignored
 }
 
 }  // namespace

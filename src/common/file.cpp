@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "common/error_handler.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 
@@ -97,7 +98,12 @@ bool File::Create(const wchar_t* name, uint32_t mode) {
   created_ = true;
   handle_ = CreateWithLongPathRetry(name, !EndsInDotOrBlank(name), GENERIC_READ | GENERIC_WRITE,
                                     share, CREATE_ALWAYS, 0);
-  return handle_ != INVALID_HANDLE_VALUE;
+  if (handle_ == INVALID_HANDLE_VALUE)
+    return false;
+  // CREATE_ALWAYS tells by ERROR_ALREADY_EXISTS that a file of that name was replaced.
+  RecordFileChange(ChangeKind::FileCreated, name, nullptr,
+                   GetLastError() == ERROR_ALREADY_EXISTS ? L"replaced" : nullptr);
+  return true;
 }
 
 bool File::Close() {
@@ -204,12 +210,17 @@ bool IsReparsePointAttr(DWORD attributes) {
 }
 
 bool RemoveFile(const wchar_t* name) {
-  return WithLongPathRetry(name, [](const wchar_t* attempt) { return DeleteFileW(attempt) != 0; });
+  if (!WithLongPathRetry(name, [](const wchar_t* attempt) { return DeleteFileW(attempt) != 0; }))
+    return false;
+  RecordFileChange(ChangeKind::FileDeleted, name);
+  return true;
 }
 
 FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
   // As with Create: "name." opened plainly would be "name", so it goes to the long form at once.
   FILE* stream = nullptr;
+  const bool writes = mode[0] == L'w' || mode[0] == L'a';
+  const bool existed = writes && IsRecordingChanges() && IsExistingFile(name);
   auto open = [&](const wchar_t* attempt) {
     stream = _wfsopen(attempt, mode, _SH_DENYNO);
     return stream != nullptr;
@@ -218,6 +229,8 @@ FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
     (void)OnLongPathForm(name, open);
   else
     (void)WithLongPathRetry(name, open);
+  if (stream != nullptr && writes && !(existed && mode[0] == L'a'))
+    RecordFileChange(ChangeKind::FileCreated, name, nullptr, existed ? L"replaced" : nullptr);
   return stream;
 }
 

@@ -6,6 +6,8 @@
 #include <new>
 #include <cwchar>
 
+#include "common/file.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
@@ -18,7 +20,7 @@ constexpr DWORD kClearableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_
 
 void MakeDeletable(const wchar_t* path, DWORD attributes) {
   if ((attributes & kClearableAttributes) != 0) {
-    (void)SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);  // a failure shows at the delete
+    (void)SetAttributes(path, FILE_ATTRIBUTE_NORMAL);  // a failure shows at the delete
   }
 }
 
@@ -57,7 +59,7 @@ void RemoveTreeBelow(const wchar_t* folder, DWORD attributes) {
             RemoveTreeBelow(path.get(), entryAttributes);
           } else {
             MakeDeletable(path.get(), entryAttributes);
-            (void)DeleteFileW(path.get());  // what cannot be deleted stays
+            (void)RemoveFile(path.get());  // what cannot be deleted stays
           }
         }
         more = FindNextFileW(find.get(), found.get()) != FALSE;
@@ -65,7 +67,7 @@ void RemoveTreeBelow(const wchar_t* folder, DWORD attributes) {
     }
   }
   MakeDeletable(folder, attributes);
-  (void)RemoveDirectoryW(folder);  // fails while anything is left inside
+  (void)RemoveEmptyFolder(folder);  // fails while anything is left inside
 }
 
 }  // namespace
@@ -95,6 +97,13 @@ bool RemoveReparsePointItself(const wchar_t* path) {
   }
   FILE_DISPOSITION_INFO disposition = {};
   disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
-                                    sizeof(disposition)) != FALSE;
+  if (!SetFileInformationByHandle(link.get(), FileDispositionInfo, &disposition,
+                                  sizeof(disposition))) {
+    return false;
+  }
+  // The link goes when its handle closes, just below.
+  RecordFileChange((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ChangeKind::FolderDeleted
+                                                                        : ChangeKind::FileDeleted,
+                   path, nullptr, L"link");
+  return true;
 }

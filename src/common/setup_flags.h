@@ -7,13 +7,14 @@
 #include "common/string_util.h"
 
 struct SetupFlagsRecord {
-  wchar_t InitText[40];  // the characters behind /init
-  bool Silent;           // /s seen in either pass
-  bool Msi;              // /msi: an installer package owns the installation
-  bool NoExplorer;       // /noexplorer: do not open the program group after setup
-  int ExitCode;          // 0 unless the settings dialog was cancelled (then 1)
-  HICON AppIcon;         // "VLXICON"
-  HFONT BoldFont;        // bold dialog font
+  wchar_t InitText[40];                  // the characters behind /init
+  bool Silent;                           // /s seen in either pass
+  bool Msi;                              // /msi: an installer package owns the installation
+  bool NoExplorer;                       // /noexplorer: do not open the program group after setup
+  int ExitCode;                          // 0 unless the settings dialog was cancelled (then 1)
+  HICON AppIcon;                         // "VLXICON"
+  HFONT BoldFont;                        // bold dialog font
+  wchar_t LogPath[kPathBufferCapacity];  // /log: the administrator's log; empty if none
   wchar_t GroupFolder[kPathBufferCapacity];  // program group folder made by ApplyIntegration; empty
                                              // if none
 };

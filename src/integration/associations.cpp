@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/change_record.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
 #include "common/test_seams.h"
@@ -68,29 +69,56 @@ void ReadBackupType(const wchar_t* backupKey, wchar_t* dest) {
     dest[0] = 0;
 }
 
+// The class an extension's key names now ("" when none).
+void ReadCurrentClass(const wchar_t* extension, wchar_t* dest) {
+  (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", dest, L"", kTypeCapacity);
+}
+
+void ReportAssociation(const wchar_t* extension, const wchar_t* before, const wchar_t* after,
+                       const wchar_t* what) {
+  RecordChange(ChangeEvent{ChangeKind::Association, extension, nullptr, before, after, what});
+}
+
+// An extension with a backup that another program holds now is left to it; the report names
+// the holder.
+void ReportLeftToHolder(const wchar_t* extension, const wchar_t* backupKey) {
+  if (!IsRecordingChanges() || ReadUserInt(backupKey, L"Exist", kNoBackup) == kNoBackup)
+    return;
+  wchar_t holder[kTypeCapacity];
+  ReadCurrentClass(extension, holder);
+  ReportAssociation(extension, holder, holder, L"held by another program: left to it");
+}
+
 void TakeBackup(const wchar_t* extension, bool withShellNew) {
   wchar_t type[kTypeCapacity];
   (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", type, L"", kTypeCapacity);
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
-  (void)WriteUserInt(backupKey, L"Exist", SettingsKeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
+  const bool exists = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
+  (void)WriteUserInt(backupKey, L"Exist", exists ? 1 : 0);
   (void)WriteUserString(backupKey, L"Type", type);
   if (withShellNew) {
     wchar_t shellNew[kPathBufferCapacity];
     ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
     (void)WriteUserString(backupKey, L"ShellNew", shellNew);
   }
+  ReportAssociation(extension, exists ? type : nullptr, nullptr,
+                    exists ? L"backup taken" : L"backup taken (no key before)");
 }
 
 // Writes a backup type back; a key that did not exist before is deleted again (which does
 // nothing while it holds subkeys that somebody else added).
 void WriteBackBackup(const wchar_t* extension, bool previouslyAbsent, const wchar_t* type) {
+  wchar_t holder[kTypeCapacity] = L"";
+  if (IsRecordingChanges())
+    ReadCurrentClass(extension, holder);
   if (previouslyAbsent) {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"");
     DeleteSettingsKey(HKEY_CLASSES_ROOT, extension);
   } else {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", type);
   }
+  ReportAssociation(extension, holder, previouslyAbsent ? nullptr : type, L"given back");
 }
 
 // The volume extensions of the own format are taken with a backup of their own, so that a
@@ -231,6 +259,8 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
   }
 
   if (!IsOwnAssociation(extension)) {
+    if (!associate)
+      ReportLeftToHolder(extension, backupKey);
     // Another program has taken the own format meanwhile: the extension is its now, but the
     // volume extensions still pointing at the archiver are given back all the same.
     if (ownFormat && !associate) {
@@ -267,10 +297,12 @@ void ReleaseAceAssociation() {
 }
 
 void ReleaseRevAssociation() {
-  if (!IsRevOurs())
-    return;  // another program's now (or nobody's): left exactly as it is
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(kRevExtension, backupKey);
+  if (!IsRevOurs()) {
+    ReportLeftToHolder(kRevExtension, backupKey);
+    return;  // another program's now (or nobody's): left exactly as it is
+  }
   // Without a backup (an installation that took ".rev" without one) the key counts as the
   // archiver's own: only its default value and the key itself go, never another's subkeys.
   const uint32_t exist = ReadUserInt(backupKey, L"Exist", kNoBackup);

@@ -6,6 +6,7 @@
 #include <shobjidl.h>
 
 #include "common/file.h"
+#include "common/file_changes.h"
 #include "common/find_file.h"
 #include "common/path_util.h"
 #include "common/program_path.h"
@@ -119,7 +120,7 @@ bool UpdateGroup(const wchar_t* parent, bool wanted, const LinkContext& context,
     return false;
   }
   EmptyGroupFolder(group);
-  (void)CreateDirectoryW(group, nullptr);  // an existing folder is no error
+  (void)CreateFolder(group);  // an existing folder is no error
   DWORD attributes = GetFileAttr(group);
   if (attributes == INVALID_FILE_ATTRIBUTES || !IsDirectoryAttr(attributes))
     return false;
@@ -166,14 +167,17 @@ bool CreateShellLink(const wchar_t* target, const wchar_t* linkPath, const wchar
     return false;
   // A missing shortcut is no error: the link starts empty. An existing one keeps what is not
   // set below (hot key, show command, arguments).
-  (void)file->Load(linkPath, STGM_READWRITE);
+  const bool existed = SUCCEEDED(file->Load(linkPath, STGM_READWRITE));
   (void)link->SetPath(target);
   if (description != nullptr)
     (void)link->SetDescription(description);
   (void)link->SetIconLocation(iconPath != nullptr ? iconPath : L"", 0);
   if (workDir != nullptr)
     (void)link->SetWorkingDirectory(workDir);
-  return SUCCEEDED(file->Save(linkPath, TRUE));
+  if (FAILED(file->Save(linkPath, TRUE)))
+    return false;
+  RecordFileChange(ChangeKind::FileCreated, linkPath, target, existed ? L"replaced" : nullptr);
+  return true;
 }
 
 void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, size_t capacity,

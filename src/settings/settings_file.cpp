@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/change_record.h"
 #include "common/error_handler.h"
 #include "common/file.h"
 #include "common/path_util.h"
@@ -192,6 +193,8 @@ void SettingsFile::RemoveWhere(const wchar_t* text, bool prefix) {
     SettingsEntry* next = e->Next;
     bool match = prefix ? StartsWith(e->EntryName, text, length) : SameName(e->EntryName, text);
     if (match) {
+      if (WritesBack())
+        RecordChangeFromTo(ChangeKind::SettingDeleted, Path, e->EntryName, e->EntryValue, nullptr);
       if (previous == nullptr) {
         First = next;
       } else {
@@ -327,12 +330,16 @@ void IniSetValue(const wchar_t* entryName, const wchar_t* value, EntryKind kind)
     wchar_t* copy = DuplicateText(value, valueLength);
     if (copy == nullptr)
       Errors().MemoryError();
+    if (store.WritesBack())
+      RecordChangeFromTo(ChangeKind::SettingSet, store.Path, entryName, e->EntryValue, copy);
     std::free(e->EntryValue);
     e->EntryValue = copy;
     e->Kind = kind;
     return;
   }
   store.Append(NewEntry(entryName, WideLength(entryName), value, valueLength, kind));
+  if (store.WritesBack())
+    RecordChangeFromTo(ChangeKind::SettingSet, store.Path, entryName, nullptr, value);
 }
 
 bool IniHasKey(HKEY root, const wchar_t* path, bool* found) {
@@ -409,6 +416,12 @@ bool SettingsFileInUse(wchar_t* path, size_t capacity) {
 
 void FreeSettingsFile() {
   TheSettingsFile().Free();
+}
+
+void CloseSettingsFile() {
+  if (TheSettingsFile().Loaded)
+    (void)WriteSettingsFile();  // a failed save keeps the previous file
+  FreeSettingsFile();
 }
 
 void ResetSettingsFileForTesting() {

@@ -76,6 +76,9 @@ bool WriteSettingsFile();
 // portable installation does not use for them. Without a file in use the registry goes on
 // serving. The switches keep their values.
 void FreeSettingsFile();
+// Writes a file in use back as the end of the process would, then frees it: the program's last
+// word on its settings, said while the change observer still listens.
+void CloseSettingsFile();
 // Tests only: forgets the file without saving it, so the next request searches again, and
 // puts the switches back on.
 void ResetSettingsFileForTesting();

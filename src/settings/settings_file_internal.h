@@ -45,6 +45,9 @@ class SettingsFile {
   SettingsEntry* Find(const wchar_t* name) const;
   // Removes and frees every entry whose name equals text (or begins with it, for a prefix).
   void RemoveWhere(const wchar_t* text, bool prefix);
+  // True while changes to the entries go to the file when the process ends: the only time
+  // they are reported as changes.
+  bool WritesBack() const { return Loaded && !Closed && !Partial && SaveSettings; }
 
   wchar_t Path[kPathCapacity] = {};
   bool SearchDone = false;

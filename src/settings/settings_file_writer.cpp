@@ -10,6 +10,7 @@
 #include <cwchar>
 
 #include "common/file.h"
+#include "common/file_changes.h"
 #include "common/grow_array.h"
 #include "common/path_util.h"
 #include "common/string_util.h"
@@ -256,6 +257,8 @@ bool WriteSettingsFileNow(const SettingsFile& store) {
     (void)RemoveFile(temp);  // best effort
     return false;
   }
+  RecordFileChange(ChangeKind::FileCreated, target.Path, nullptr,
+                   target.Exists ? L"replaced" : nullptr);
   return true;
 }
 

@@ -1,7 +1,10 @@
 #include "settings/settings_store.h"
 
 #include <cwchar>
+#include <string>
+#include <vector>
 
+#include "common/change_record.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
 #include "settings/settings_file.h"
@@ -37,10 +40,135 @@ bool FullKeyPath(HKEY root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacit
   return SettingsKeyPath(root, path, dest, kKeyPathCapacity);
 }
 
-// One pass of the tree deletion below an open key; counts the keys it deleted.
-void DeletePass(HKEY parent, const wchar_t* subkey, int& deleted) {
+// --- Reports of the changes (only while an observer listens) ---
+
+// Capacity of a value's data as a report shows it; longer data is shown cut, with its size.
+constexpr size_t kReportedDataCapacity = 2048;
+
+// A key's name as reports show it: the root's full name and the path below it.
+std::wstring ReportedKeyName(HKEY root, const wchar_t* path) {
+  const wchar_t* rootName = L"HKEY_(open key)";
+  if (root == HKEY_CURRENT_USER) {
+    rootName = L"HKEY_CURRENT_USER";
+  } else if (root == HKEY_LOCAL_MACHINE) {
+    rootName = L"HKEY_LOCAL_MACHINE";
+  } else if (root == HKEY_CLASSES_ROOT) {
+    rootName = L"HKEY_CLASSES_ROOT";
+  } else if (root == HKEY_USERS) {
+    rootName = L"HKEY_USERS";
+  }
+  std::wstring name(rootName);
+  if (path != nullptr && path[0] != 0) {
+    name += L'\\';
+    name += path;
+  }
+  return name;
+}
+
+// The view a report names, when not the native one.
+const wchar_t* ReportedView() {
+  return g_registryView == KEY_WOW64_32KEY ? L"32-bit view" : nullptr;
+}
+
+// One value's data in its report form; false when the value cannot be read (missing).
+bool ReadReportedValue(HKEY key, const wchar_t* name, std::wstring& text) {
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    return false;
+  std::vector<BYTE> data(size + 2);
+  DWORD got = size;
+  if (RegQueryValueExW(key, name, nullptr, &type, data.data(), &got) != ERROR_SUCCESS)
+    return false;  // changed in between (grown): reported as unknown
+  wchar_t shown[kReportedDataCapacity];
+  FormatRegistryData(type, data.data(), got, shown, kReportedDataCapacity);
+  text = shown;
+  return true;
+}
+
+struct ReportedValue {
+  std::wstring Name;
+  std::wstring Data;
+};
+
+// Every value of an open key with its data, for the reports of a key about to go.
+std::vector<ReportedValue> ReadReportedValues(HKEY key) {
+  std::vector<ReportedValue> values;
+  DWORD count = 0;
+  DWORD longestName = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                       &longestName, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return values;
+  }
+  std::vector<wchar_t> name(longestName + 2);
+  for (DWORD index = 0; index < count; ++index) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    ReportedValue value;
+    value.Name.assign(name.data(), length);
+    if (ReadReportedValue(key, value.Name.c_str(), value.Data))
+      values.push_back(value);
+  }
+  return values;
+}
+
+// Reports a key that is gone, its values first.
+void ReportKeyDeleted(const std::wstring& keyName, const std::vector<ReportedValue>& values) {
+  for (const ReportedValue& value : values) {
+    RecordChange(ChangeEvent{ChangeKind::ValueDeleted, keyName.c_str(), value.Name.c_str(),
+                             value.Data.c_str(), nullptr, ReportedView()});
+  }
+  RecordChange(ChangeEvent{ChangeKind::KeyDeleted, keyName.c_str(), nullptr, nullptr, nullptr,
+                           ReportedView()});
+}
+
+// The values of the key at full (view flag applied), for a report; empty when it cannot be
+// opened.
+std::vector<ReportedValue> ReadReportedValuesAt(HKEY root, const wchar_t* full) {
+  UniqueHKey key;
+  if (RegOpenKeyExW(root, full, 0, KEY_QUERY_VALUE | g_registryView, key.put()) != ERROR_SUCCESS)
+    return {};
+  return ReadReportedValues(key.get());
+}
+
+// How much of full exists already: the length of its longest existing prefix that ends at a
+// separator (0: none). Keys below it are created by a RegCreateKeyExW on full.
+size_t ExistingKeyPrefix(HKEY root, const wchar_t* full) {
+  std::wstring path(full);
+  for (;;) {
+    UniqueHKey key;
+    if (path.empty() || RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | g_registryView,
+                                      key.put()) == ERROR_SUCCESS) {
+      return path.size();
+    }
+    size_t separator = path.find_last_of(L'\\');
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+  }
+}
+
+// Reports each key below the existing prefix of full: all of them were just created.
+void ReportKeysCreated(HKEY root, const wchar_t* full, size_t existing) {
+  const size_t length = WideLength(full);
+  for (size_t end = existing + 1; end <= length; ++end) {
+    if (end == length || full[end] == L'\\') {
+      std::wstring created(full, end);
+      std::wstring name = ReportedKeyName(root, created.c_str());
+      RecordChange(ChangeEvent{ChangeKind::KeyCreated, name.c_str(), nullptr, nullptr, nullptr,
+                               ReportedView()});
+    }
+  }
+}
+
+// One pass of the tree deletion below an open key; counts the keys it deleted. reportedName is
+// the subkey's name for reports, or null while nobody listens.
+void DeletePass(HKEY parent, const wchar_t* subkey, const std::wstring* reportedName,
+                int& deleted) {
   if (subkey == nullptr || subkey[0] == 0)
     return;  // the parent itself is never deleted
+  std::vector<ReportedValue> values;
   {
     UniqueHKey key;
     if (RegOpenKeyExW(parent, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
@@ -55,11 +183,21 @@ void DeletePass(HKEY parent, const wchar_t* subkey, int& deleted) {
           ERROR_SUCCESS) {
         break;
       }
-      DeletePass(key.get(), name, deleted);
+      if (reportedName != nullptr) {
+        std::wstring childName = *reportedName + L'\\' + name;
+        DeletePass(key.get(), name, &childName, deleted);
+      } else {
+        DeletePass(key.get(), name, nullptr, deleted);
+      }
     }
+    if (reportedName != nullptr)
+      values = ReadReportedValues(key.get());
   }
-  if (RegDeleteKeyW(parent, subkey) == ERROR_SUCCESS)
-    ++deleted;
+  if (RegDeleteKeyW(parent, subkey) != ERROR_SUCCESS)
+    return;  // still has subkeys: a later pass tries again
+  ++deleted;
+  if (reportedName != nullptr)
+    ReportKeyDeleted(*reportedName, values);
 }
 
 }  // namespace
@@ -206,11 +344,38 @@ namespace {
 // step failed, or 0.
 LONG SetRegistryValue(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type,
                       const void* data, DWORD bytes) {
+  // What a report needs from before the change: which keys exist and the value's old data.
+  const bool reporting = IsRecordingChanges();
+  wchar_t full[kKeyPathCapacity] = L"";
+  size_t existing = 0;
+  std::wstring before;
+  bool hadValue = false;
+  if (reporting && FullKeyPath(root, path, full)) {
+    existing = ExistingKeyPrefix(root, full);
+    UniqueHKey old;
+    if (existing == WideLength(full) &&
+        RegOpenKeyExW(root, full, 0, KEY_QUERY_VALUE | g_registryView, old.put()) ==
+            ERROR_SUCCESS) {
+      hadValue = ReadReportedValue(old.get(), name != nullptr ? name : L"", before);
+    }
+  }
   LONG error = ERROR_SUCCESS;
   UniqueHKey key(CreateSettingsKey(root, path, &error));
   if (!key)
     return error;
-  return RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+  error = RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+  if (reporting && full[0] != 0) {
+    // The keys were created even when the value could not be set.
+    ReportKeysCreated(root, full, existing);
+    if (error == ERROR_SUCCESS) {
+      wchar_t after[kReportedDataCapacity];
+      FormatRegistryData(type, static_cast<const BYTE*>(data), bytes, after, kReportedDataCapacity);
+      std::wstring keyName = ReportedKeyName(root, full);
+      RecordChange(ChangeEvent{ChangeKind::ValueSet, keyName.c_str(), name != nullptr ? name : L"",
+                               hadValue ? before.c_str() : nullptr, after, ReportedView()});
+    }
+  }
+  return error;
 }
 
 }  // namespace
@@ -268,9 +433,17 @@ void DeleteSettingValue(HKEY root, const wchar_t* path, const wchar_t* name) {
   if (!FullKeyPath(root, path, full))
     return;
   UniqueHKey key;
-  if (RegOpenKeyExW(root, full, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, full, 0, KEY_WRITE | KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
     return;
-  (void)RegDeleteValueW(key.get(), name);  // deletions ignore every failure
+  std::wstring before;
+  const bool reported =
+      IsRecordingChanges() && ReadReportedValue(key.get(), name != nullptr ? name : L"", before);
+  // Deletions ignore every failure.
+  if (RegDeleteValueW(key.get(), name) != ERROR_SUCCESS || !reported)
+    return;
+  std::wstring keyName = ReportedKeyName(root, full);
+  RecordChange(ChangeEvent{ChangeKind::ValueDeleted, keyName.c_str(), name != nullptr ? name : L"",
+                           before.c_str(), nullptr, nullptr});
 }
 
 void DeleteUserValue(const wchar_t* path, const wchar_t* name) {
@@ -283,12 +456,14 @@ void DeleteSettingsKey(HKEY root, const wchar_t* path) {
   wchar_t full[kKeyPathCapacity];
   if (!FullKeyPath(root, path, full))
     return;
+  std::vector<ReportedValue> values;
+  if (IsRecordingChanges())
+    values = ReadReportedValuesAt(root, full);
   // Deletions ignore every failure: a key with subkeys simply stays.
-  if (g_registryView != 0) {
-    (void)RegDeleteKeyExW(root, full, g_registryView, 0);
-  } else {
-    (void)RegDeleteKeyW(root, full);
-  }
+  const LONG result = g_registryView != 0 ? RegDeleteKeyExW(root, full, g_registryView, 0)
+                                          : RegDeleteKeyW(root, full);
+  if (result == ERROR_SUCCESS && IsRecordingChanges())
+    ReportKeyDeleted(ReportedKeyName(root, full), values);
 }
 
 void DeleteSettingsTree(HKEY root, const wchar_t* path) {
@@ -301,9 +476,12 @@ void DeleteSettingsTree(HKEY root, const wchar_t* path) {
 }
 
 void DeleteRegistryTree(HKEY parent, const wchar_t* subkey) {
+  std::wstring reportedName;
+  if (IsRecordingChanges())
+    reportedName = ReportedKeyName(parent, subkey);
   for (;;) {
     int deleted = 0;
-    DeletePass(parent, subkey, deleted);
+    DeletePass(parent, subkey, IsRecordingChanges() ? &reportedName : nullptr, deleted);
     if (deleted == 0)
       return;
   }

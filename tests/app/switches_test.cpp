@@ -158,6 +158,33 @@ TEST_F(SwitchesTest, InitTakesTheRestOfTheArgument) {
   EXPECT_STREQ(SetupFlags.InitText, L" A 1");
 }
 
+TEST_F(SwitchesTest, LogTakesAPathEitherWayAndKeepsTheUninstallRequest) {
+  struct Case {
+    std::wstring Arguments;
+    const wchar_t* LogPath;
+    bool Uninstall;
+  } cases[] = {
+      {L" /log=C:\\logs\\v.log", L"C:\\logs\\v.log", true},
+      {L" -LOG \"C:\\My Logs\\v.log\" /s", L"C:\\My Logs\\v.log", true},
+      {L" \"/log=C:\\My Logs\\v.log\"", L"C:\\My Logs\\v.log", true},
+      {L" /log=\"C:\\My Logs\\v.log\" /setup", L"C:\\My Logs\\v.log", false},
+      {L" /log", L"", true},          // no path: no log, still a known switch
+      {L" /log=", L"", true},         // the same
+      {L" /logs=x.log", L"", false},  // another word: unknown, so no uninstall
+  };
+  for (const Case& c : cases) {
+    Requests r = Parse(kProgram + c.Arguments);
+    EXPECT_STREQ(SetupFlags.LogPath, c.LogPath) << c.Arguments;
+    EXPECT_EQ(r.Uninstall, c.Uninstall) << c.Arguments;
+  }
+  // A path that would have to be cut names no log at all.
+  Parse(kProgram + L" /log=C:\\" + std::wstring(kPathBufferCapacity, L'x'));
+  EXPECT_STREQ(SetupFlags.LogPath, L"");
+  // The installer archive's variable cannot ask for a log.
+  Parse(L"/log=C:\\sfx.log", kProgram.c_str());
+  EXPECT_STREQ(SetupFlags.LogPath, L"");
+}
+
 TEST_F(SwitchesTest, EnvironmentPassOnlyHonoursSilent) {
   // "sfxcmd" holding /s makes the setup silent; holding /setup has no effect.
   // Nothing of "sfxcmd" is skipped as a program path: a leading /s still counts.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/win_handles.h"
 #include "settings/settings_file.h"
 #include "settings_test_env.h"
+#include "support/change_recorder.h"
 #include "support/utf16_bytes.h"
 
 namespace {
@@ -133,6 +135,47 @@ TEST_F(RegistryMode, TreeDeletionClearsWideAndDeepTreesAndKeepsTheParent) {
   EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Tree"));
   DeleteRegistryTree(HKEY_CURRENT_USER, L"");  // the parent itself is never deleted
   EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Tree"));
+}
+
+TEST_F(RegistryMode, ReportsEachKeyItCreatesAndEachValueWithItsFormerData) {
+  WriteUserInt(L"Setup", L"ShellExt", 1);
+  ChangeRecorder changes;
+  EXPECT_EQ(WriteUserString(L"Setup\\Links\\Deep", L"Name", L"a\tb"), ERROR_SUCCESS);
+  EXPECT_EQ(WriteUserInt(L"Setup", L"ShellExt", 7), ERROR_SUCCESS);
+  DeleteUserValue(L"Setup", L"ShellExt");
+  DeleteUserValue(L"Setup", L"ShellExt");  // gone already: nothing happens, nothing reported
+  DeleteSettingsKey(HKEY_CURRENT_USER, L"Setup");  // has subkeys: stays, not reported
+  const std::wstring setup = L"HKEY_CURRENT_USER\\Software\\Vellox\\Setup";
+  const std::vector<std::wstring> expected = {
+      L"key-created|" + setup + L"\\Links|-|-|-|-",
+      L"key-created|" + setup + L"\\Links\\Deep|-|-|-|-",
+      L"value-set|" + setup + L"\\Links\\Deep|Name|-|REG_SZ:a\tb|-",
+      L"value-set|" + setup + L"|ShellExt|REG_DWORD:1|REG_DWORD:7|-",
+      L"value-deleted|" + setup + L"|ShellExt|REG_DWORD:7|-|-",
+  };
+  EXPECT_EQ(changes.Lines(), expected);
+}
+
+TEST_F(RegistryMode, ReportsATreeKeyByKeyWithItsValuesAndTheViewItWentThrough) {
+  WriteUserString(L"Gone\\Child", L"", L"x");
+  WriteUserInt(L"Gone", L"Count", 2);
+  RegCreateReadOnlyKey(HKEY_CURRENT_USER, L"Software\\Vellox\\Locked");
+  ChangeRecorder changes;
+  EXPECT_EQ(WriteUserString(L"Locked", L"Text", L"x"), ERROR_ACCESS_DENIED);  // no report
+  DeleteSettingsTree(HKEY_CURRENT_USER, L"Gone");
+  SetRegistryView(KEY_WOW64_32KEY);
+  WriteSettingString(HKEY_LOCAL_MACHINE, L"\\Software\\Other", L"", L"y");
+  SetRegistryView(0);
+  const std::wstring gone = L"HKEY_CURRENT_USER\\Software\\Vellox\\Gone";
+  const std::vector<std::wstring> expected = {
+      L"value-deleted|" + gone + L"\\Child||REG_SZ:x|-|-",
+      L"key-deleted|" + gone + L"\\Child|-|-|-|-",
+      L"value-deleted|" + gone + L"|Count|REG_DWORD:2|-|-",
+      L"key-deleted|" + gone + L"|-|-|-|-",
+      L"key-created|HKEY_LOCAL_MACHINE\\Software\\Other|-|-|-|32-bit view",
+      L"value-set|HKEY_LOCAL_MACHINE\\Software\\Other||-|REG_SZ:y|32-bit view",
+  };
+  EXPECT_EQ(changes.Lines(), expected);
 }
 
 TEST_F(RegistryMode, ALockedKeyRefusesWritesWithAccessDenied) {
