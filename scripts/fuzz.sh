@@ -5,9 +5,14 @@
 # Wine, in a prefix and scratch folder of this run's own; every input is made from the seed, the
 # parser and the iteration alone, so a failing one reruns by itself.
 #
+# Two more runs belong to it: the association give-back property over random starting
+# registries (assoc: 1,000 registries from the seed, --registries R), and the interruption run
+# (interrupt: Setup and Uninstall stopped after each of their changes, every stop point; see
+# tests/e2e/interruption_run.sh). Both run after the parsers.
+#
 # Usage: scripts/fuzz.sh [--seed N] [--only P[,P...]] [--count C] [--iteration K]
-#                        [--jobs J] [--no-build] [--keep]
-#   parsers P: lng8 lng16 ini lst cmd (default: all)
+#                        [--registries R] [--jobs J] [--no-build] [--keep]
+#   parts P: lng8 lng16 ini lst cmd assoc interrupt (default: all)
 #   --jobs J        parsers fuzzed at the same time (default 1; each waits mostly on the
 #                   wine server, so a few at once finish sooner on a busy machine)
 #   --count C       inputs per parser (default 100000)
@@ -20,8 +25,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VLX_BUILD_DIR:-$here/build}
 
 seed=
-only=lng8,lng16,ini,lst,cmd
+only=lng8,lng16,ini,lst,cmd,assoc,interrupt
 count=100000
+registries=1000
 iteration=
 build_it=1
 keep=0
@@ -31,6 +37,7 @@ while [ $# -gt 0 ]; do
     --seed) seed=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --count) count=$2; shift 2 ;;
+    --registries) registries=$2; shift 2 ;;
     --iteration) iteration=$2; shift 2 ;;
     --no-build) build_it=0; shift ;;
     --keep) keep=1; shift ;;
@@ -53,7 +60,8 @@ if [ "$build_it" = 1 ]; then
     cmake -S "$here" -B "$build" --toolchain "$here/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DVLX_BUILD_TESTS=ON >/dev/null
   fi
-  cmake --build "$build" -j "$(nproc)" --target vlx_fuzz >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target vlx_fuzz integration_tests uninstall \
+    stopped_program vellox_standin reg_snapshot >/dev/null
 fi
 program="$build/tests/vlx_fuzz.exe"
 [ -f "$program" ] || { echo "no $program: build it first" >&2; exit 2; }
@@ -152,9 +160,15 @@ fuzz_parser() {
   return "$failed"
 }
 
-IFS=, read -r -a parsers <<<"$only"
-for parser in "${parsers[@]}"; do
-  case $parser in lng8|lng16|ini|lst|cmd) ;; *) echo "unknown parser: $parser" >&2; exit 2 ;; esac
+IFS=, read -r -a parts <<<"$only"
+parsers=()
+extras=()
+for part in "${parts[@]}"; do
+  case $part in
+    lng8|lng16|ini|lst|cmd) parsers+=("$part") ;;
+    assoc|interrupt) extras+=("$part") ;;
+    *) echo "unknown part: $part" >&2; exit 2 ;;
+  esac
 done
 started_all=$(date +%s)
 failed=0
@@ -169,6 +183,36 @@ for parser in "${parsers[@]}"; do
   pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+
+# run_extra PART: the association property or the interruption run; a summary line as above.
+run_extra() {
+  local part=$1 started out rc=0
+  started=$(date +%s)
+  case $part in
+    assoc)
+      out=$(cd "$work/cwd" && VLX_PROPERTY_SEEDS=$registries VLX_PROPERTY_FIRST_SEED=$((seed % 1000000000 + 1)) \
+        timeout 7200 wine "$build/tests/integration_tests.exe" \
+        --gtest_filter='AssociationsProperty.*' 2>&1) || rc=$?
+      grep -E 'seed [0-9]+ \(rerun|Failure' <<<"$out" | head -20 || true
+      printf '%-9s %6d registries from seed %d  %s  %6d s\n' assoc "$registries" \
+        "$((seed % 1000000000 + 1))" "$([ "$rc" = 0 ] && echo '0 failed' || echo FAILED)" \
+        "$(($(date +%s) - started))" >"$work/$part.summary"
+      ;;
+    interrupt)
+      out=$(VLX_BUILD_DIR=$build VLX_SOURCE_DIR=$here VLX_WINE_TEMPLATE=$build/wine-template \
+        bash "$here/tests/e2e/interruption_run.sh" --every 2>&1) || rc=$?
+      grep -E '^FAIL' <<<"$out" | head -20 || true
+      printf '%-9s %s\n' interrupt "$(grep '^interruption run:' <<<"$out" || echo 'no summary')" \
+        >"$work/$part.summary"
+      ;;
+  esac
+  return "$rc"
+}
+for part in "${extras[@]}"; do
+  echo "fuzz: $part"
+  run_extra "$part" || failed=1
+  parsers+=("$part")
+done
 
 echo "fuzz: seed $seed, $(($(date +%s) - started_all)) s in all"
 for parser in "${parsers[@]}"; do

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# A slice of the interruption run (tests/e2e/interruption_run.sh): Setup and Uninstall stopped
+# dead after their first change, after two changes in the middle and after their last, then
+# brought back by Uninstall alone and by Setup followed by Uninstall; each way must leave the
+# other programs' keys and files as they were and nothing of Vellox behind. The whole run, every
+# stop point, is part of scripts/fuzz.sh.
+exec bash "$(dirname "${BASH_SOURCE[0]}")/interruption_run.sh" --points "1 40 300 1000000"
