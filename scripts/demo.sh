@@ -87,6 +87,19 @@ echo "== Exporting HKEY_LOCAL_MACHINE\\Software and HKEY_CURRENT_USER\\Software 
 export_software "$E2E_DIR/export-before"
 scn_snapshot "$E2E_DIR/reg-0"
 
+# --- The administrator's log of both runs ------------------------------------------------------
+# Kept in the scratch folder (a path on the host's drive): drive C: is compared at the end.
+log_unix="$E2E_DIR/logs/changes.log"
+log_win=$(e2e_winpath "$log_unix")
+
+# log_summary MODE: the changes of the log's last run of that mode, counted by kind.
+log_summary() {
+  awk -F'\t' -v mode="$1" '
+    $2 == "start" { run = ($3 == "mode=" mode); delete count; next }
+    run && $2 != "exit" { count[$2]++ }
+    END { for (kind in count) printf "     %-18s %5d\n", kind, count[kind] }' "$log_unix" | sort
+}
+
 # --- Setup mode --------------------------------------------------------------------------------
 if [ -n "$user_display" ]; then
   echo "== Setup mode: the settings dialog is on your display ($user_display)."
@@ -94,13 +107,13 @@ if [ -n "$user_display" ]; then
   cd "$E2E_INSTALL" || exit 1
   own_display=$DISPLAY
   export DISPLAY=$user_display
-  e2e_start "$E2E_INSTALL_WIN\\uninstall.exe" /setup /noexplorer
+  e2e_start "$E2E_INSTALL_WIN\\uninstall.exe" /setup /noexplorer "/log=$log_win"
   cd "$E2E_CWD" || exit 1
   e2e_wait 900
   export DISPLAY=$own_display
 else
   echo "== Setup mode: no usable display, so uninstall.exe /setup /s on a virtual display"
-  scn_setup /s
+  scn_setup /s "/log=$log_win"
 fi
 e2e_check_eq "Setup mode exits with 0" 0 "$E2E_RC"
 [ "$E2E_RC" = 0 ] || { echo "Setup was cancelled or failed; nothing to show."; e2e_finish; }
@@ -108,6 +121,9 @@ scn_snapshot "$E2E_DIR/reg-1"
 scn_file_snapshot "$E2E_DIR/files-1"
 
 # --- What was integrated -----------------------------------------------------------------------
+echo
+echo "== The administrator's log of Setup ($log_win), changes by kind:"
+log_summary Setup
 echo
 echo "== What Setup integrated"
 echo "   File associations (extension: now -> owner before setup):"
@@ -172,17 +188,19 @@ if [ -n "$user_display" ]; then
   echo "== Uninstall mode: answer the question on your display"
   own_display=$DISPLAY
   export DISPLAY=$user_display
-  e2e_start "$E2E_INSTALL_WIN\\uninstall.exe"
+  e2e_start "$E2E_INSTALL_WIN\\uninstall.exe" /log "$log_win"
   e2e_wait 900
   export DISPLAY=$own_display
   scn_wait_gone "$E2E_INSTALL" 30 || true
 else
   echo "== Uninstall mode: uninstall.exe /s"
-  scn_uninstall /s
+  scn_uninstall /s /log "$log_win"
 fi
 e2e_check_eq "Uninstall mode exits with 0" 0 "$E2E_RC"
 scn_snapshot "$E2E_DIR/reg-2"
 scn_file_snapshot "$E2E_DIR/files-2"
+echo "== The administrator's log of Uninstall, changes by kind:"
+log_summary Uninstall
 echo "== What Uninstall removed"
 echo "   Registry lines in the keys concerned removed: $(only_in "$E2E_DIR/reg-1" \
   "$E2E_DIR/reg-2" | wc -l), added: $(only_in "$E2E_DIR/reg-2" "$E2E_DIR/reg-1" | wc -l)"
