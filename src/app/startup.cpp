@@ -66,6 +66,10 @@ void RunSetupMode() {
 }  // namespace
 
 int RunProgram(HINSTANCE instance) {
+  return RunProgramWith(instance, GetCommandLineW());
+}
+
+int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine) {
   SetSafeDllSearchPath(true);
   LoadLanguageLibrary(instance);
   LoadLanguageFile(L"uninstall.lng");
@@ -82,14 +86,14 @@ int RunProgram(HINSTANCE instance) {
   wchar_t sfxCommand[kSfxCommandCapacity];
   ReadSfxCommand(sfxCommand);
   ParseSwitches(SwitchPass::Environment, sfxCommand, setupRequest, uninstallRequest);
-  ParseSwitches(SwitchPass::CommandLine, GetCommandLineW(), setupRequest, uninstallRequest);
+  ParseSwitches(SwitchPass::CommandLine, commandLine, setupRequest, uninstallRequest);
 
   // The log is opened before anything changes, and its name is made full now: Uninstall mode
   // moves to the installation folder.
   AdminLog log;
   if (SetupFlags.LogPath[0] != 0) {
     const wchar_t* mode = setupRequest ? L"Setup" : uninstallRequest ? L"Uninstall" : L"none";
-    if (log.Open(SetupFlags.LogPath, mode, GetCommandLineW()))
+    if (log.Open(SetupFlags.LogPath, mode, commandLine))
       log.Listen();  // a log that cannot be opened never stops the run
   }
 

@@ -8,3 +8,5 @@
 // process exit code: 1 after a cancelled settings dialog, else 0). No step stops the program:
 // whatever cannot be loaded leaves its handle empty.
 int RunProgram(HINSTANCE instance);
+// The same on a given command line instead of the process's own (which RunProgram passes).
+int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine);
