@@ -6,12 +6,18 @@
 
 namespace {
 
-// The full path of a name relative to the current folder; the name as given when it cannot be
-// made full.
+// The full path of a name relative to the current folder, as a report shows it: in its plain
+// form (C:\..., \\server\...) also when it was reached through its long-path form; the name as
+// given when it cannot be made full.
 void FullPathFor(const wchar_t* path, wchar_t (&full)[kPathBufferCapacity]) {
   DWORD length = GetFullPathNameW(path, kPathBufferCapacity, full, nullptr);
   if (length == 0 || length >= kPathBufferCapacity)
     CopyBounded(full, path);
+  if (std::wcsncmp(full, L"\\\\?\\UNC\\", 8) == 0) {
+    std::wmemmove(full + 2, full + 8, WideLength(full + 8) + 1);  // \\?\UNC\s\x -> \\s\x
+  } else if (std::wcsncmp(full, L"\\\\?\\", 4) == 0 && full[4] != 0 && full[5] == L':') {
+    std::wmemmove(full, full + 4, WideLength(full + 4) + 1);  // \\?\C:\x -> C:\x
+  }
 }
 
 }  // namespace

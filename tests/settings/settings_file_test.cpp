@@ -14,6 +14,7 @@
 #include "settings/settings_file_internal.h"
 #include "settings/settings_store.h"
 #include "settings_test_env.h"
+#include "support/change_recorder.h"
 #include "support/error_state.h"
 #include "support/scoped_environment.h"
 #include "support/utf16_bytes.h"
@@ -165,6 +166,33 @@ TEST_F(SettingsFileTest, SaveSettingsOffKeepsTheFileAsItIs) {
   WriteUserInt(L"A", L"B", 2);
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(), original);
+}
+
+TEST_F(SettingsFileTest, ReportsEntryChangesOnlyWhileTheyWillBeWrittenBack) {
+  Load(L"HKCU\\A\\B=1\r\nHKCU\\A\\C=\"x\"\r\n");
+  const std::wstring file = env_.IniPath();
+  {
+    ChangeRecorder changes;
+    WriteUserInt(L"A", L"B", 2);
+    WriteUserString(L"A", L"New", L"t");
+    DeleteSettingsTree(HKEY_CURRENT_USER, L"A");
+    ASSERT_TRUE(SaveSettingsFile());
+    const std::vector<std::wstring> expected = {
+        L"setting-set|" + file + L"|HKCU\\A\\B|1|2|-",
+        L"setting-set|" + file + L"|HKCU\\A\\New|-|t|-",
+        L"setting-deleted|" + file + L"|HKCU\\A\\B|2|-|-",
+        L"setting-deleted|" + file + L"|HKCU\\A\\C|x|-|-",
+        L"setting-deleted|" + file + L"|HKCU\\A\\New|t|-|-",
+        L"file-created|" + file + L"|-|-|-|replaced",
+    };
+    EXPECT_EQ(changes.Lines(), expected);
+  }
+  // With SaveSettings off nothing reaches the file, so nothing is reported.
+  Load(L"Global\\SaveSettings=0\r\nHKCU\\A\\B=1\r\n");
+  ChangeRecorder changes;
+  WriteUserInt(L"A", L"B", 2);
+  EXPECT_FALSE(SaveSettingsFile());
+  EXPECT_EQ(changes.Lines(), std::vector<std::wstring>{});
 }
 
 TEST_F(SettingsFileTest, TheFileInTheApplicationDataFolderIsFoundSecond) {
