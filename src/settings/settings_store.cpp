@@ -432,12 +432,16 @@ void DeleteSettingValue(HKEY root, const wchar_t* path, const wchar_t* name) {
   wchar_t full[kKeyPathCapacity];
   if (!FullKeyPath(root, path, full))
     return;
+  // Reading the former data for the report needs the right to query as well.
+  const bool reporting = IsRecordingChanges();
   UniqueHKey key;
-  if (RegOpenKeyExW(root, full, 0, KEY_WRITE | KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, full, 0, KEY_WRITE | (reporting ? KEY_QUERY_VALUE : 0), key.put()) !=
+      ERROR_SUCCESS) {
     return;
+  }
   std::wstring before;
   const bool reported =
-      IsRecordingChanges() && ReadReportedValue(key.get(), name != nullptr ? name : L"", before);
+      reporting && ReadReportedValue(key.get(), name != nullptr ? name : L"", before);
   // Deletions ignore every failure.
   if (RegDeleteValueW(key.get(), name) != ERROR_SUCCESS || !reported)
     return;
