@@ -33,19 +33,25 @@ struct Outcome {
   bool Msi = false;
   bool NoExplorer = false;
   std::wstring InitText;
+  std::wstring LogPath;
   bool Setup = false;
   bool Uninstall = false;
   int Warnings = 0;
   int Waits = 0;
 };
 
-std::vector<std::wstring> Arguments(const std::wstring& text) {
+// The arguments, each cut to capacity - 1 units (the switches' own buffer by default).
+std::vector<std::wstring> Arguments(const std::wstring& text, size_t capacity = kArgumentCapacity) {
   std::vector<std::wstring> args;
-  wchar_t argument[kArgumentCapacity];
+  std::vector<wchar_t> argument(capacity);
   const wchar_t* pos = text.c_str();
-  while ((pos = NextArgument(pos, argument, kArgumentCapacity)) != nullptr)
-    args.emplace_back(argument);
+  while ((pos = NextArgument(pos, argument.data(), capacity)) != nullptr)
+    args.emplace_back(argument.data());
   return args;
+}
+
+bool IsLog(const std::wstring& a) {
+  return CompareNoCasePrefix(a.c_str() + 1, L"log", 3) == 0 && (a.size() == 4 || a[4] == L'=');
 }
 
 bool IsSilent(const std::wstring& a) {
@@ -64,6 +70,8 @@ Outcome Expected(const std::wstring& sfx, const std::wstring& commandLine) {
       o.Silent = true;
   }
   std::vector<std::wstring> args = Arguments(commandLine);
+  // A log path is read whole, up to the path buffer; a longer one names no log.
+  std::vector<std::wstring> whole = Arguments(commandLine, kPathBufferCapacity + 8);
   int counted = 0;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::wstring& a = args[i];
@@ -72,6 +80,16 @@ Outcome Expected(const std::wstring& sfx, const std::wstring& commandLine) {
     if (IsSilent(a)) {
       o.Silent = true;
       continue;
+    }
+    if (IsLog(a)) {
+      std::wstring path;
+      if (a.size() > 4)
+        path = whole[i].substr(5);
+      else if (i + 1 < args.size())
+        path = whole[++i];
+      if (!path.empty() && path.size() < kPathBufferCapacity - 1)
+        o.LogPath = path;
+      continue;  // not counted: the uninstall request stays
     }
     ++counted;
     if (Begins(a, L"setup", 5)) {
@@ -146,6 +164,7 @@ class SwitchesFuzz : public FuzzTarget {
 
     SetupFlags.Silent = SetupFlags.Msi = SetupFlags.NoExplorer = false;
     SetupFlags.InitText[0] = 0;
+    SetupFlags.LogPath[0] = 0;
     SetMessageBoxAnswerForTesting(IDOK);
     bool setup = false;
     bool uninstall = true;
@@ -159,7 +178,8 @@ class SwitchesFuzz : public FuzzTarget {
     std::wstring init = SetupFlags.InitText;
     if (SetupFlags.Silent != expected.Silent || SetupFlags.Msi != expected.Msi ||
         SetupFlags.NoExplorer != expected.NoExplorer || init != expected.InitText ||
-        setup != expected.Setup || uninstall != expected.Uninstall || boxes != expected.Warnings) {
+        std::wstring(SetupFlags.LogPath) != expected.LogPath || setup != expected.Setup ||
+        uninstall != expected.Uninstall || boxes != expected.Warnings) {
       Fail(
           "sfxcmd [%s] command line [%s]: got silent %d msi %d noexplorer %d init \"%s\" setup %d "
           "uninstall %d warnings %d; expected %d %d %d \"%s\" %d %d %d",
@@ -196,6 +216,11 @@ class SwitchesFuzz : public FuzzTarget {
                                               L"/warning",
                                               L"/warn",
                                               L"/foo",
+                                              L"/log",
+                                              L"-LOG=C:\\v.log",
+                                              L"/log=",
+                                              L"/logs",
+                                              L"\"/log=C:\\a b\\v.log\"",
                                               L"/",
                                               L"-",
                                               L"setup",
