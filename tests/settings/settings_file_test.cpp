@@ -14,6 +14,9 @@
 #include "settings/settings_file_internal.h"
 #include "settings/settings_store.h"
 #include "settings_test_env.h"
+#if defined(VLX_FAILING_ALLOCATIONS)
+#include "failing_allocations.h"
+#endif
 #include "support/change_recorder.h"
 #include "support/error_state.h"
 #include "support/scoped_environment.h"
@@ -245,6 +248,40 @@ TEST_F(SettingsFileTest, AReadErrorPartWayServesWhatWasReadAndNeverWritesBack) {
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(), original);
 }
+
+#if defined(VLX_FAILING_ALLOCATIONS)
+TEST_F(SettingsFileTest, RunningOutOfMemoryPartWayServesWhatWasReadAndNeverWritesBack) {
+  std::wstring lines;
+  for (int i = 0; i < 200; ++i)
+    lines += L"HKCU\\K\\V" + std::to_wstring(i) + L"=" + std::to_wstring(i) + L"\r\n";
+  const std::string original = Utf16Le(lines);
+  bool cutInsideTheEntries = false;
+  // Allocations run out at several points of reading and parsing.
+  for (unsigned failAt : {1u, 40u, 150u, 300u, 450u}) {
+    CleanErrorState errors;
+    env_.WriteIni(original);
+    FailAllocationAt(failAt);
+    LoadSettingsFile();
+    FailAllocationAt(0);
+    ASSERT_TRUE(SettingsFileInUse()) << failAt;
+    EXPECT_EQ(Errors().ExitCode, VLX_EXIT_MEMORY) << failAt;
+    // What is served is the beginning of the file, whole entries only.
+    int served = 0;
+    while (served < 200 && ReadUserInt(L"K", (L"V" + std::to_wstring(served)).c_str(), 999) ==
+                               static_cast<uint32_t>(served)) {
+      ++served;
+    }
+    for (int i = served; i < 200; ++i)
+      EXPECT_EQ(ReadUserInt(L"K", (L"V" + std::to_wstring(i)).c_str(), 999), 999u) << failAt;
+    cutInsideTheEntries = cutInsideTheEntries || (served > 0 && served < 200);
+    WriteUserInt(L"K", L"V0", 5);
+    EXPECT_FALSE(SaveSettingsFile()) << failAt;
+    ResetSettingsFileForTesting();  // no write back at the end either
+    EXPECT_EQ(env_.ReadIni(), original) << failAt;
+  }
+  EXPECT_TRUE(cutInsideTheEntries) << "no point ran out of memory among the entries";
+}
+#endif
 
 TEST_F(SettingsFileTest, AfterTheFreeNothingSearchesLoadsOrWritesAFile) {
   // Another installation's temporary folder, both in the registry and in a settings file in
