@@ -11,6 +11,7 @@
 #include "app/file_list.h"
 #include "pending_renames.h"
 #include "common/win_handles.h"
+#include "support/change_recorder.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -101,14 +102,22 @@ TEST_F(ListWalkTest, RemovesReadOnlyHiddenAndSystemEntries) {
   EXPECT_FALSE(state.RebootPending);
 }
 
-TEST_F(ListWalkTest, MissingEntriesAreSkippedSilently) {
+TEST_F(ListWalkTest, MissingEntriesAreSkippedAndReportedWithTheirReason) {
   scratch_.WriteFile(L"here.txt", "x");
-  ASSERT_EQ(Load("gone.txt\nhere.txt\nnone\\deeper.txt\n"), 3u);
+  ChangeRecorder changes;
+  ASSERT_EQ(Load("gone.txt\nhere.txt\nnone\\deeper.txt\n..\\outside.txt\n"), 3u);
   ListWalkState state = State();
   EXPECT_EQ(WalkListOnce(list_, state), 1u);
   EXPECT_EQ(WalkListOnce(list_, state), 0u);
   EXPECT_FALSE(Exists(L"here.txt"));
   EXPECT_FALSE(state.RebootPending);
+  const std::vector<std::wstring> expected = {
+      L"skipped|..\\outside.txt|-|-|-|not a name inside the installation folder",
+      L"skipped|" + folder_ + L"gone.txt|-|-|-|missing",
+      L"file-deleted|" + folder_ + L"here.txt|-|-|-|-",
+      L"skipped|" + folder_ + L"none\\deeper.txt|-|-|-|its folder is missing",
+  };
+  EXPECT_EQ(changes.Lines(), expected);
 }
 
 TEST_F(ListWalkTest, ProgramAndListAreLeftForTheScript) {
@@ -136,7 +145,14 @@ TEST_F(ListWalkTest, FileInUseIsRenamedAndScheduled) {
   scratch_.WriteFile(L"b.dll", "b");
   ASSERT_EQ(Load("a.dll\nb.dll\n"), 2u);
   ListWalkState state = State();
+  ChangeRecorder changes;
   EXPECT_EQ(WalkListUntilDone(list_, state), 2u);
+  const std::vector<std::wstring> expected = {
+      L"file-renamed|" + dll + L"|" + dll + L".0.tmp|-|-|-",
+      L"delete-at-restart|" + dll + L".0.tmp|-|-|-|-",
+      L"file-deleted|" + folder_ + L"b.dll|-|-|-|-",
+  };
+  EXPECT_EQ(changes.Lines(), expected);
   EXPECT_TRUE(state.RebootPending);
   EXPECT_FALSE(Exists(L"a.dll"));
   EXPECT_FALSE(Exists(L"b.dll"));
