@@ -115,14 +115,16 @@ std::vector<ReportedValue> ReadReportedValues(HKEY key) {
   return values;
 }
 
-// Reports a key that is gone, its values first.
-void ReportKeyDeleted(const std::wstring& keyName, const std::vector<ReportedValue>& values) {
+// Reports a key that is gone, its values first; view is the note of the view it went
+// through (null: the native one).
+void ReportKeyDeleted(const std::wstring& keyName, const std::vector<ReportedValue>& values,
+                      const wchar_t* view) {
   for (const ReportedValue& value : values) {
     RecordChange(ChangeEvent{ChangeKind::ValueDeleted, keyName.c_str(), value.Name.c_str(),
-                             value.Data.c_str(), nullptr, ReportedView()});
+                             value.Data.c_str(), nullptr, view});
   }
-  RecordChange(ChangeEvent{ChangeKind::KeyDeleted, keyName.c_str(), nullptr, nullptr, nullptr,
-                           ReportedView()});
+  RecordChange(
+      ChangeEvent{ChangeKind::KeyDeleted, keyName.c_str(), nullptr, nullptr, nullptr, view});
 }
 
 // The values of the key at full (view flag applied), for a report; empty when it cannot be
@@ -197,7 +199,7 @@ void DeletePass(HKEY parent, const wchar_t* subkey, const std::wstring* reported
     return;  // still has subkeys: a later pass tries again
   ++deleted;
   if (reportedName != nullptr)
-    ReportKeyDeleted(*reportedName, values);
+    ReportKeyDeleted(*reportedName, values, nullptr);  // tree deletion never takes the view
 }
 
 }  // namespace
@@ -467,7 +469,7 @@ void DeleteSettingsKey(HKEY root, const wchar_t* path) {
   const LONG result = g_registryView != 0 ? RegDeleteKeyExW(root, full, g_registryView, 0)
                                           : RegDeleteKeyW(root, full);
   if (result == ERROR_SUCCESS && IsRecordingChanges())
-    ReportKeyDeleted(ReportedKeyName(root, full), values);
+    ReportKeyDeleted(ReportedKeyName(root, full), values, ReportedView());
 }
 
 void DeleteSettingsTree(HKEY root, const wchar_t* path) {
