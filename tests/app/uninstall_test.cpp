@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "pending_renames.h"
+#include "support/change_recorder.h"
 #include "support/registry_sandbox.h"
 #include "support/scoped_environment.h"
 #include "support/scratch_folder.h"
@@ -164,8 +166,19 @@ TEST_F(RunUninstallTest, FileInUseGivesOneNoticeAndSchedulesAFolderNamedVellox) 
       CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(heldA && heldB);
   SetMessageBoxAnswerForTesting(IDYES);
+  ChangeRecorder changes;
   RunUninstall();
   ASSERT_EQ(MessageBoxCountForTesting(), 2);  // the confirmation and one restart notice
+  // The log learns of the notice, and then of the folder scheduled with the files.
+  const std::vector<std::wstring>& lines = changes.Lines();
+  auto notice = std::find(lines.begin(), lines.end(), L"notice||-|-|-|restart needed (shown)");
+  ASSERT_NE(notice, lines.end());
+  EXPECT_NE(std::find(notice, lines.end(), L"delete-at-restart|" + folder_ + L"|-|-|-|-"),
+            lines.end());
+  EXPECT_EQ(
+      std::count_if(lines.begin(), notice,
+                    [](const std::wstring& l) { return l.rfind(L"delete-at-restart|", 0) == 0; }),
+      2);
   EXPECT_EQ(LastMessageBoxForTesting().Flags, UINT(MB_ICONINFORMATION | MB_SETFOREGROUND));
   EXPECT_TRUE(Pending(a));
   EXPECT_TRUE(Pending(b));
@@ -197,8 +210,13 @@ TEST_F(RunUninstallTest, SilentRunWithAFileInUseShowsNothingAndSchedulesNoFolder
   ASSERT_TRUE(held);
   SetupFlags.Silent = true;
   SetMessageBoxAnswerForTesting(IDYES);
+  ChangeRecorder changes;
   RunUninstall();
   EXPECT_EQ(MessageBoxCountForTesting(), 0);
   EXPECT_TRUE(Pending(a));
   EXPECT_FALSE(Pending(folder_));
+  const std::vector<std::wstring>& lines = changes.Lines();
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(), L"notice||-|-|-|restart needed (silent: not shown)"),
+      lines.end());
 }
