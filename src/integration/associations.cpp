@@ -113,8 +113,13 @@ void WriteBackBackup(const wchar_t* extension, bool previouslyAbsent, const wcha
   if (IsRecordingChanges())
     ReadCurrentClass(extension, holder);
   if (previouslyAbsent) {
-    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"");
+    // The key goes first: stopped in between, an extension still naming the archiver is
+    // given back by the next run, whereas one already cleared would no longer look like the
+    // archiver's and would stay behind for good. A key that another program's subkeys keep
+    // alive stays, no longer naming the archiver.
     DeleteSettingsKey(HKEY_CLASSES_ROOT, extension);
+    if (SettingsKeyExists(HKEY_CLASSES_ROOT, extension))
+      (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"");
   } else {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", type);
   }
