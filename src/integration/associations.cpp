@@ -279,22 +279,20 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
     return;
 
   const bool previouslyAbsent = ReadUserInt(backupKey, L"Exist", 1) == 0;
+  // The "New" entry goes back first, while the extension still names the archiver: a run
+  // stopped in between gives the extension back again, entry and all, whereas an extension
+  // already given back is another program's and keeps whatever entry it has. (For an
+  // extension that had no key this also removes the template's ShellNew key, which would
+  // keep the extension's key alive.)
+  if (ownFormat || zip)
+    RestoreNewTemplate(extension, previouslyAbsent);
   if (!associate) {
     wchar_t type[kTypeCapacity];
     ReadBackupType(backupKey, type);
-    if (previouslyAbsent && (ownFormat || zip)) {
-      // The template's ShellNew key would keep the extension's key alive.
-      wchar_t shellNew[kKeyCapacity];
-      SubKeyOf(extension, L"ShellNew", shellNew);
-      DeleteSettingsKey(HKEY_CLASSES_ROOT, shellNew);
-    }
     WriteBackBackup(extension, previouslyAbsent, type);
     if (ownFormat)
       GiveBackVolumes(previouslyAbsent, type);
   }
-  if (!ownFormat && !zip)
-    return;
-  RestoreNewTemplate(extension, previouslyAbsent);
 }
 
 void ReleaseAceAssociation() {
