@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <string>
 
 #include "app/switches.h"
 #include "common/change_record.h"
 #include "common/file.h"
+#include "common/file_changes.h"
 #include "common/path_util.h"
 #include "common/setup_flags.h"
 #include "common/string_util.h"
@@ -16,7 +18,14 @@ namespace {
 constexpr size_t kScriptPathCapacity = 2 * kPathBufferCapacity;  // room for every '%' doubled
 // The longest line holds three script paths; nothing is ever cut.
 constexpr size_t kLineCapacity = 3 * kScriptPathCapacity + 64;
-constexpr int kRemovalAttempts = 5;
+// The script tries this many times, a second apart, to delete the program.
+constexpr int kRemovalAttempts = 30;
+// The longest path the interpreter's del and rd take.
+constexpr size_t kInterpreterPathLimit = MAX_PATH - 2;
+// Names tried for the script, "Uninstall_Vlx.Bat" first.
+constexpr int kScriptNameAttempts = 100;
+constexpr wchar_t kScriptBaseName[] = L"Uninstall_Vlx";
+constexpr wchar_t kScriptExtension[] = L".Bat";
 
 // Code pages whose conversion takes neither flags nor a default character.
 bool TakesNoConversionFlags(UINT codePage) {
@@ -133,64 +142,90 @@ UINT ScriptCodePage() {
   return codePage != 0 ? codePage : GetOEMCP();
 }
 
-void ScriptPathText(const wchar_t* path, wchar_t* dest, size_t capacity) {
+bool ScriptPathText(const wchar_t* path, wchar_t* dest, size_t capacity) {
+  CopyBounded(dest, L"", capacity);
   const wchar_t* chosen = path;
   wchar_t shortPath[kPathBufferCapacity];
   UINT codePage = ScriptCodePage();
-  if (!FitsCodePage(path, codePage)) {
+  if (!FitsCodePage(path, codePage) || WideLength(path) > kInterpreterPathLimit) {
     DWORD length = GetShortPathNameW(path, shortPath, kPathBufferCapacity);
-    if (length > 0 && length < kPathBufferCapacity && FitsCodePage(shortPath, codePage)) {
+    if (length > 0 && length < kPathBufferCapacity && FitsCodePage(shortPath, codePage) &&
+        length <= kInterpreterPathLimit) {
       chosen = shortPath;
     }
   }
+  // A path too long for the interpreter would make its del and rd fail ("File name is too
+  // long"), so the script could never do its work. A path the code page cannot hold still
+  // goes in (its characters become '|', which names no file), as it always has.
+  if (WideLength(chosen) > kInterpreterPathLimit)
+    return false;
   DoublePercents(chosen, dest, capacity);
+  return true;
 }
 
-bool WriteScriptLine(FILE* script, const wchar_t* line) {
+bool AppendScriptLine(std::string& bytes, const wchar_t* line) {
   size_t length = WideLength(line);
   // Four bytes per unit covers every code page, UTF-8 included.
   int capacity = static_cast<int>(4 * length + 4);
-  char* bytes = static_cast<char*>(std::malloc(capacity));
-  if (bytes == nullptr)
-    return false;  // the line is skipped
+  char* converted = static_cast<char*>(std::malloc(capacity));
+  if (converted == nullptr)
+    return false;
   bool unmapped = false;
-  int written = ConvertForScript(line, bytes, capacity, ScriptCodePage(), unmapped);
+  int written = ConvertForScript(line, converted, capacity, ScriptCodePage(), unmapped);
   bool ok = false;
   if (written > 0) {
-    size_t count = static_cast<size_t>(written - 1);  // without the terminator
-    ok = std::fwrite(bytes, 1, count, script) == count;
+    try {
+      bytes.append(converted, static_cast<size_t>(written - 1));  // without the terminator
+      ok = true;
+    } catch (...) {
+      ok = false;  // out of memory: the caller writes no script
+    }
   }
-  std::free(bytes);
+  std::free(converted);
   return ok;
 }
 
-void WriteSelfRemovalScript(FILE* script, const wchar_t* programPath, const wchar_t* installFolder,
-                            const wchar_t* scriptPath, bool silent) {
+bool ComposeSelfRemovalScript(const wchar_t* programPath, const wchar_t* installFolder,
+                              const wchar_t* scriptPath, bool silent, std::string& bytes) {
+  bytes.clear();
   static wchar_t program[kScriptPathCapacity];
   static wchar_t folder[kScriptPathCapacity];
   static wchar_t self[kScriptPathCapacity];
   static wchar_t line[kLineCapacity];
-  ScriptPathText(programPath, program, kScriptPathCapacity);
-  ScriptPathText(installFolder, folder, kScriptPathCapacity);
-  ScriptPathText(scriptPath, self, kScriptPathCapacity);
+  if (!ScriptPathText(programPath, program, kScriptPathCapacity) ||
+      !ScriptPathText(installFolder, folder, kScriptPathCapacity) ||
+      !ScriptPathText(scriptPath, self, kScriptPathCapacity)) {
+    return false;
+  }
+  bool ok = true;
+  auto add = [&](const wchar_t* text) { ok = ok && AppendScriptLine(bytes, text); };
 
   // "<program>" /wait: the program again, which only pauses until this instance has ended.
   CopyBounded(line, L"\"");
   AppendBounded(line, program);
   AppendBounded(line, L"\" /wait\r\n");
-  (void)WriteScriptLine(script, line);  // a line that cannot be written is left out
+  add(line);
 
-  for (int i = 0; i < kRemovalAttempts; ++i) {
-    CopyBounded(line, L"del \"");
-    AppendBounded(line, program);
-    AppendBounded(line, L"\"\r\nrd \"");
-    AppendBounded(line, folder);
-    AppendBounded(line, L"\"\r\nif not exist \"");
-    AppendBounded(line, program);
-    AppendBounded(line, L"\" goto done\r\n");
-    (void)WriteScriptLine(script, line);
-  }
-  (void)WriteScriptLine(script, L":done\r\n");
+  // Delete the program and the folder, again and again for a while: another run of the
+  // program (a retried removal waiting for its turn) may hold the file open for some seconds.
+  // ping is the one pause every version of the interpreter's system has; it waits a second.
+  add(L"set vlx_tries=0\r\n:again\r\n");
+  CopyBounded(line, L"del \"");
+  AppendBounded(line, program);
+  AppendBounded(line, L"\"\r\nrd \"");
+  AppendBounded(line, folder);
+  AppendBounded(line, L"\"\r\nif not exist \"");
+  AppendBounded(line, program);
+  AppendBounded(line, L"\" goto done\r\n");
+  add(line);
+  wchar_t count[16];
+  (void)_snwprintf_s(count, _TRUNCATE, L"%d", kRemovalAttempts);
+  CopyBounded(line, L"set /a vlx_tries+=1\r\nif %vlx_tries% geq ");
+  AppendBounded(line, count);
+  AppendBounded(line,
+                L" goto done\r\n\"%SystemRoot%\\System32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
+                L"goto again\r\n:done\r\n");
+  add(line);
 
   if (!silent) {
     CopyBounded(line, L"if exist \"");
@@ -198,37 +233,102 @@ void WriteSelfRemovalScript(FILE* script, const wchar_t* programPath, const wcha
     AppendBounded(line, L"\" \"");
     AppendBounded(line, program);
     AppendBounded(line, L"\" /warning\r\n");
-    (void)WriteScriptLine(script, line);
+    add(line);
   }
 
   CopyBounded(line, L"del \"");
   AppendBounded(line, self);
   AppendBounded(line, L"\"\r\n");
-  (void)WriteScriptLine(script, line);
+  add(line);
+  if (!ok)
+    bytes.clear();
+  return ok;
 }
 
-void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) {
+namespace {
+
+// Creates a script file of this run's own in folder: "Uninstall_Vlx.Bat", or, while another
+// run's script has that name, "Uninstall_Vlx_2.Bat" and so on. An existing file is never
+// opened, so another run's script is never overwritten. Empty path and holder when none can
+// be created.
+UniqueFileHandle CreateOwnScript(const wchar_t* folder, wchar_t* path) {
+  for (int n = 1; n <= kScriptNameAttempts; ++n) {
+    wchar_t name[64];
+    if (n == 1) {
+      CopyBounded(name, kScriptFileName);
+    } else {
+      wchar_t number[16];
+      (void)_snwprintf_s(number, _TRUNCATE, L"_%d", n);
+      CopyBounded(name, kScriptBaseName);
+      AppendBounded(name, number);
+      AppendBounded(name, kScriptExtension);
+    }
+    if (WideLength(folder) + WideLength(name) >= kPathBufferCapacity)
+      break;
+    JoinPath(folder, name, path, kPathBufferCapacity);
+    UniqueFileHandle file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+      return file;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
+  path[0] = 0;
+  return UniqueFileHandle();
+}
+
+// Writes every byte and closes the file; false when any write or the close failed (a full
+// drive accepts the creation and refuses the writes).
+bool WriteWhole(UniqueFileHandle& file, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(bytes.size() - done > 0x10000 ? 0x10000 : bytes.size() - done);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  const bool flushed = FlushFileBuffers(file.get()) != 0;
+  return CloseHandle(file.release()) != 0 && flushed;
+}
+
+// Writes the whole script to a file of its own in the script folder. False, with nothing left
+// behind, when no script can be written whole; a file begun and not finished is deleted.
+bool WriteScript(const wchar_t* programPath, const wchar_t* installFolder, bool silent,
+                 wchar_t* scriptFolder, wchar_t* scriptPath) {
+  if (!FindScriptFolder(programPath, installFolder, scriptFolder))
+    return false;
+  UniqueFileHandle file = CreateOwnScript(scriptFolder, scriptPath);
+  if (!file)
+    return false;
+  std::string bytes;
+  if (ComposeSelfRemovalScript(programPath, installFolder, scriptPath, silent, bytes) &&
+      WriteWhole(file, bytes)) {
+    RecordFileChange(ChangeKind::FileCreated, scriptPath);
+    return true;
+  }
+  file.reset();
+  if (!DeleteFileW(scriptPath))
+    RecordFileChange(ChangeKind::FileCreated, scriptPath, nullptr, L"incomplete; could not delete");
+  scriptPath[0] = 0;
+  return false;
+}
+
+// The program stays: the log says so and an interactive user is told to delete it.
+void KeepProgram(const wchar_t* programPath, const wchar_t* why) {
+  RecordChange(ChangeKind::Notice, programPath, nullptr, why);
+  if (!SetupFlags.Silent)
+    ShowRemovalWarning();
+}
+
+}  // namespace
+
+bool StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) {
   wchar_t scriptFolder[kPathBufferCapacity] = {};
   wchar_t scriptPath[kPathBufferCapacity] = {};
-  bool written = false;
-  if (FindScriptFolder(programPath, installFolder, scriptFolder) &&
-      WideLength(scriptFolder) + WideLength(kScriptFileName) < kPathBufferCapacity) {
-    JoinPath(scriptFolder, kScriptFileName, scriptPath, kPathBufferCapacity);
-    UniqueStdioFile script(OpenStream(scriptPath, L"wb"));
-    if (script) {
-      WriteSelfRemovalScript(script.get(), programPath, installFolder, scriptPath,
-                             SetupFlags.Silent);
-      written = true;
-    }
-  }
-  if (!written) {
-    // Nowhere to put the script: the program and its folder stay, and the user is told to
-    // delete them.
-    RecordChange(ChangeKind::Notice, programPath, nullptr,
-                 L"no place for the removal script: the program and its folder stay");
-    if (!SetupFlags.Silent)
-      ShowRemovalWarning();
-    return;
+  if (!WriteScript(programPath, installFolder, SetupFlags.Silent, scriptFolder, scriptPath)) {
+    KeepProgram(programPath, L"no place for the removal script: the program and its folder stay");
+    return false;
   }
 
   wchar_t interpreter[kPathBufferCapacity] = {};
@@ -248,7 +348,7 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
   CopyBounded(commandLine, L"\"");
   AppendBounded(commandLine, interpreterPath);
   AppendBounded(commandLine, L"\" /d /v:off /c .\\");
-  AppendBounded(commandLine, kScriptFileName);
+  AppendBounded(commandLine, FileNamePart(scriptPath));
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -259,17 +359,21 @@ void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder) 
   (void)SetCurrentDirectoryW(L"..");  // at a drive root ".." stays there
 
   PROCESS_INFORMATION process = {};
-  if (CreateProcessW(interpreterPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, scriptFolder,
-                     &startup, &process)) {
-    // The script runs on its own; its handles are not needed here.
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    RecordChange(ChangeEvent{ChangeKind::Notice, scriptPath, commandLine, nullptr, nullptr,
-                             L"removal script started"});
-    RecordChange(ChangeKind::LeftToScript, programPath);
-    RecordChange(ChangeKind::LeftToScript, installFolder, nullptr, L"when empty");
-    RecordChange(ChangeKind::LeftToScript, scriptPath);
-  } else {
+  if (!CreateProcessW(interpreterPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr,
+                      scriptFolder, &startup, &process)) {
     RecordChange(ChangeKind::Notice, scriptPath, commandLine, L"removal script could not start");
+    (void)RemoveFile(scriptPath);  // result ignored: nothing would ever run it
+    KeepProgram(programPath,
+                L"the removal script could not start: the program and its folder stay");
+    return false;
   }
+  // The script runs on its own; its handles are not needed here.
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  RecordChange(ChangeEvent{ChangeKind::Notice, scriptPath, commandLine, nullptr, nullptr,
+                           L"removal script started"});
+  RecordChange(ChangeKind::LeftToScript, programPath);
+  RecordChange(ChangeKind::LeftToScript, installFolder, nullptr, L"when empty");
+  RecordChange(ChangeKind::LeftToScript, scriptPath);
+  return true;
 }

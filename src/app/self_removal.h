@@ -14,30 +14,38 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdio>
+#include <string>
 
 constexpr wchar_t kScriptFileName[] = L"Uninstall_Vlx.Bat";
 
-// Writes the script to the system's temporary folder and starts it hidden there; this process
-// moves to the parent of the installation folder (its current directory). installFolder has no
-// trailing backslash unless it is a drive root. Reads Silent of SetupFlags. When the temporary
+// Writes the script to the system's temporary folder, under a name of its own ("Uninstall_Vlx.Bat"
+// unless another run's script has it; another run's script is never overwritten), and starts it
+// hidden there; this process moves to the parent of the installation folder (its current
+// directory). installFolder has no trailing backslash unless it is a drive root. Reads Silent
+// of SetupFlags. True once the interpreter runs the script. False, with no script left behind,
+// the program staying and (unless silent) the removal warning shown, when the temporary
 // folder is missing, on a network share, or is (or lies in) the installation folder or the
-// program's folder, or when the script cannot be created there, nothing is removed and, unless
-// silent, the removal warning tells the user to delete the program. A failed start of the
-// interpreter is not reported.
-void StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder);
+// program's folder, when the script cannot be written whole there (a full drive), when a path
+// is too long for the interpreter and has no short form that fits, or when the interpreter
+// cannot be started.
+[[nodiscard]] bool StartSelfRemoval(const wchar_t* programPath, const wchar_t* installFolder);
 
-// Converts one line to the script's code page and writes its bytes, without a terminator or
+// Converts one line to the script's code page and appends its bytes, without a terminator or
 // any header. Characters the code page cannot hold become '|', which no file name contains, so
-// a damaged path never names some other file. False when the line was skipped or not written.
-bool WriteScriptLine(FILE* script, const wchar_t* line);
+// a damaged path never names some other file. False, with bytes as they were, when the line
+// could not be converted.
+bool AppendScriptLine(std::string& bytes, const wchar_t* line);
 
 // The code page the interpreter reads the script in: the console's, else the OEM code page.
 UINT ScriptCodePage();
 // The text of a path as the script carries it: the path, or its short form when only that fits
-// the script's code page, with every '%' doubled. Cut to capacity (callers give twice the
-// path's capacity, which always suffices).
-void ScriptPathText(const wchar_t* path, wchar_t* dest, size_t capacity);
-// Writes every line of the script (18 when silent, else 19), each ending in CR LF.
-void WriteSelfRemovalScript(FILE* script, const wchar_t* programPath, const wchar_t* installFolder,
-                            const wchar_t* scriptPath, bool silent);
+// the script's code page or the interpreter's path length, with every '%' doubled. False, with
+// dest empty, when neither form is short enough for the interpreter. Callers give twice the
+// path's capacity, which always suffices.
+[[nodiscard]] bool ScriptPathText(const wchar_t* path, wchar_t* dest, size_t capacity);
+// The whole script, each line ending in CR LF: the /wait line, the deletion loop (up to 30
+// tries a second apart), the /warning line unless silent, and the line that deletes the
+// script. False, with bytes empty, when a path cannot be written for the interpreter.
+[[nodiscard]] bool ComposeSelfRemovalScript(const wchar_t* programPath,
+                                            const wchar_t* installFolder, const wchar_t* scriptPath,
+                                            bool silent, std::string& bytes);

@@ -6,16 +6,21 @@
 #include <vector>
 
 #include "app/admin_log.h"
+#include "app/run_lock.h"
 #include "app/run_modes.h"
 #include "app/sfx_settings.h"
 #include "app/switches.h"
+#include "common/change_record.h"
+#include "common/exit_codes.h"
 #include "common/file.h"
 #include "common/platform_services.h"
+#include "common/program_path.h"
 #include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
 #include "lang/language_file.h"
 #include "lang/messages.h"
+#include "resources/resource.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -63,6 +68,65 @@ void RunSetupMode() {
   }
 }
 
+// What a Setup run finds of its installation: the file list and the archiver beside the
+// program. A Setup whose installation was removed while it waited, or that finds neither,
+// must integrate nothing, or the machine would keep an entry and associations that point at
+// deleted files.
+struct InstallationMarks {
+  bool List = false;
+  bool Archiver = false;
+};
+
+bool SiblingExists(const wchar_t* name) {
+  wchar_t path[kPathBufferCapacity];
+  return ProgramSiblingPath(name, path, kPathBufferCapacity) && FileExists(path);
+}
+
+InstallationMarks ReadInstallationMarks() {
+  InstallationMarks marks;
+  marks.List = SiblingExists(L"Uninstall.lst");
+  marks.Archiver = SiblingExists(L"Vellox.exe");
+  return marks;
+}
+
+// Tells an interactive user why nothing was done; a silent run shows nothing.
+void TellUser(UINT textId, bool setup) {
+  if (SetupFlags.Silent)
+    return;
+  (void)ShowMessageBox(nullptr, MessageText(textId),
+                       MessageText(setup ? IDS_UNINSTTITLE : IDS_UNINSTALLVLX),
+                       MB_ICONWARNING | MB_SETFOREGROUND);
+}
+
+// Waits for the machine-wide lock. False, with the exit code set and nothing changed, when
+// this run must not go on: another run kept the lock for the whole wait, or, for Setup, the
+// installation was removed (while this run waited, or before: neither list nor archiver).
+bool TakeTurn(RunLock& lock, bool setup) {
+  const InstallationMarks before = setup ? ReadInstallationMarks() : InstallationMarks{};
+  const RunLockResult result = lock.Acquire(RunLockWait());
+  if (result == RunLockResult::Busy) {
+    SetupFlags.ExitCode = kExitAlreadyRunning;
+    RecordChange(ChangeKind::Notice, L"", nullptr,
+                 L"another Setup or Uninstall run is going on: nothing changed");
+    TellUser(IDS_ALREADYRUNNING, setup);
+    return false;
+  }
+  if (setup) {
+    // Gone while this run waited, or gone before it came (a removal that ended a moment ago
+    // leaves only the program, which its script deletes once this run has ended).
+    const InstallationMarks after = ReadInstallationMarks();
+    if ((before.List && !after.List) || (before.Archiver && !after.Archiver) ||
+        (!after.List && !after.Archiver)) {
+      SetupFlags.ExitCode = kExitFailed;
+      RecordChange(ChangeKind::Notice, L"", nullptr,
+                   L"the installation has been removed: nothing integrated");
+      TellUser(IDS_INSTALLATIONREMOVED, setup);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunProgram(HINSTANCE instance) {
@@ -95,6 +159,16 @@ int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine) {
     const wchar_t* mode = setupRequest ? L"Setup" : uninstallRequest ? L"Uninstall" : L"none";
     if (log.Open(SetupFlags.LogPath, mode, commandLine))
       log.Listen();  // a log that cannot be opened never stops the run
+  }
+
+  // Setup and Uninstall take their turn on the machine; a run that only waited or warned
+  // needs none. The lock is held until the process returns, after the settings are written.
+  RunLock lock;
+  if (setupRequest || uninstallRequest) {
+    if (!TakeTurn(lock, setupRequest)) {
+      setupRequest = false;
+      uninstallRequest = false;
+    }
   }
 
   if (setupRequest)

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <climits>
+#include <cstddef>
 #include <cwchar>
 
 #include "common/command_line.h"
@@ -36,15 +36,58 @@ constexpr SwitchWord kSwitchWords[] = {
 constexpr size_t kArgumentCapacity = 1024;
 constexpr DWORD kWaitMilliseconds = 2000;
 
-// True when text begins with the length units of path, compared as the file system compares
-// names: unit by unit, without regard to case (no locale rules).
-bool BeginsWithPath(const wchar_t* text, const wchar_t* path, size_t length) {
+// True when text begins with prefix, unit for unit without regard to case (no locale rules).
+bool StartsWithOrdinal(const wchar_t* text, const wchar_t* prefix) {
+  size_t length = WideLength(prefix);
   for (size_t i = 0; i < length; ++i) {
     if (text[i] == 0)
       return false;
   }
-  return CompareStringOrdinal(text, static_cast<int>(length), path, static_cast<int>(length),
+  return CompareStringOrdinal(text, static_cast<int>(length), prefix, static_cast<int>(length),
                               TRUE) == CSTR_EQUAL;
+}
+
+// A path in the form the program's own path is compared in: '/' as '\', without the "\\?\"
+// prefix ("\\?\UNC\server" as "\\server"), full, with long names for short ones where the
+// file exists. Returns false when it does not fit the buffer.
+bool CanonicalPath(const wchar_t* path, size_t length, wchar_t* dest, size_t capacity) {
+  wchar_t plain[kPathBufferCapacity];
+  if (length >= kPathBufferCapacity || capacity == 0)
+    return false;
+  for (size_t i = 0; i < length; ++i)
+    plain[i] = path[i] == L'/' ? L'\\' : path[i];
+  plain[length] = 0;
+  const wchar_t* rest = plain;
+  wchar_t unc[kPathBufferCapacity];
+  if (StartsWithOrdinal(plain, L"\\\\?\\UNC\\")) {
+    CopyBounded(unc, L"\\\\");
+    AppendBounded(unc, plain + 8);
+    rest = unc;
+  } else if (StartsWithOrdinal(plain, L"\\\\?\\")) {
+    rest = plain + 4;
+  }
+  wchar_t full[kPathBufferCapacity];
+  DWORD fullLength = GetFullPathNameW(rest, kPathBufferCapacity, full, nullptr);
+  if (fullLength == 0 || fullLength >= kPathBufferCapacity)
+    CopyBounded(full, rest);
+  // The system's short names carry a '~'; a path without one has no short name to resolve,
+  // and asking the file system for it (a network share, an overlong name) could only cost.
+  DWORD longLength = 0;
+  if (wcschr(full, L'~') != nullptr)
+    longLength = GetLongPathNameW(full, dest, static_cast<DWORD>(capacity));
+  if (longLength == 0 || longLength >= capacity)
+    CopyBounded(dest, full, capacity);
+  return true;
+}
+
+// True when the length units at text name the program's own path (canonical form given).
+bool NamesProgram(const wchar_t* text, size_t length, const wchar_t* canonicalProgram) {
+  if (length == 0)
+    return false;
+  wchar_t candidate[kPathBufferCapacity];
+  if (!CanonicalPath(text, length, candidate, kPathBufferCapacity))
+    return false;
+  return CompareStringOrdinal(candidate, -1, canonicalProgram, -1, TRUE) == CSTR_EQUAL;
 }
 
 bool IsSwitchPrefix(wchar_t c) {
@@ -75,6 +118,8 @@ const wchar_t* ReadLogPath(const wchar_t* pos, bool pathFollows) {
     const wchar_t* after = NextArgument(next, text, kPathBufferCapacity + 8);
     if (after == nullptr)
       return next;  // /log at the end: no path, no log
+    if (text[0] == L'/')
+      return next;  // "/log /s": the next word is a switch, not a path; no log
     next = after;
     path = text;
   }
@@ -116,16 +161,25 @@ const wchar_t* SkipProgramPath(const wchar_t* commandLine, const wchar_t* progra
   const wchar_t* pos = commandLine;
   while (IsArgumentBlank(*pos))
     ++pos;
+  wchar_t program[kPathBufferCapacity];
   size_t length = programPath != nullptr ? WideLength(programPath) : 0;
-  if (length != 0 && length < INT_MAX) {
-    bool quoted = *pos == L'"';
-    const wchar_t* start = quoted ? pos + 1 : pos;
-    if (BeginsWithPath(start, programPath, length)) {
-      const wchar_t* end = start + length;
-      if (quoted && *end == L'"')
-        return end + 1;
-      if (!quoted && (*end == 0 || IsArgumentBlank(*end)))
-        return end;
+  if (length != 0 && CanonicalPath(programPath, length, program, kPathBufferCapacity)) {
+    if (*pos == L'"') {
+      const wchar_t* close = wcschr(pos + 1, L'"');
+      if (close != nullptr && NamesProgram(pos + 1, static_cast<size_t>(close - pos - 1), program))
+        return close + 1;
+    } else {
+      // Unquoted, the path may hold blanks: every blank could end it. The first end whose text
+      // names the program wins, so that " -s" inside a folder's name is never a switch.
+      for (const wchar_t* end = pos; end - pos < static_cast<ptrdiff_t>(kPathBufferCapacity);
+           ++end) {
+        if (*end == 0 || IsArgumentBlank(*end)) {
+          if (NamesProgram(pos, static_cast<size_t>(end - pos), program))
+            return end;
+          if (*end == 0)
+            break;
+        }
+      }
     }
   }
   const wchar_t* rest = NextArgument(pos, nullptr, 0);

@@ -9,6 +9,7 @@
 #include "app/list_walk.h"
 #include "app/self_removal.h"
 #include "common/change_record.h"
+#include "common/exit_codes.h"
 #include "common/file.h"
 #include "common/file_changes.h"
 #include "common/path_util.h"
@@ -70,15 +71,21 @@ bool ConfirmUninstall() {
   return answer == IDYES;
 }
 
-// The list, opened in the current folder. Without it nothing at all may be removed: a failure
-// is told to the user even in a silent run, and the holder comes back empty.
+// The list, opened in the current folder. Without it nothing at all may be removed: the run
+// has failed (exit code 1603), the log says why, an interactive user is told, and the holder
+// comes back empty. A silent run shows nothing: it must never wait for a key.
 UniqueStdioFile OpenUninstallList() {
   UniqueStdioFile listFile(OpenStream(kListName, L"rb"));
   if (!listFile) {
-    wchar_t text[200];
-    FormatMessageWithText(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
-    (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
-                         MB_ICONERROR | MB_SETFOREGROUND);
+    SetupFlags.ExitCode = kExitFailed;
+    RecordFileChange(ChangeKind::Notice, kListName, nullptr,
+                     L"the file list cannot be opened: nothing removed");
+    if (!SetupFlags.Silent) {
+      wchar_t text[200];
+      FormatMessageWithText(MessageText(IDS_CANNOTOPENLIST), kListName, text, 200);
+      (void)ShowMessageBox(nullptr, text, MessageText(IDS_UNINSTALLVLX),
+                           MB_ICONERROR | MB_SETFOREGROUND);
+    }
   }
   return listFile;
 }
@@ -178,8 +185,10 @@ void RunUninstall() {
   wchar_t folder[kPathBufferCapacity];
   if (!EnterInstallationFolder(programPath, folder, kPathBufferCapacity))
     return;
-  if (!ConfirmUninstall())
+  if (!ConfirmUninstall()) {
+    SetupFlags.ExitCode = kExitDeclined;
     return;
+  }
   UniqueStdioFile listFile = OpenUninstallList();
   if (!listFile)
     return;
@@ -199,6 +208,10 @@ void RunUninstall() {
   CurrentFolderForScript(current, kPathBufferCapacity);
   if (rebootPending)
     TellAboutRestart(texts, current);
-  // The program file and the folder go after this process has ended.
-  StartSelfRemoval(programPath, current);
+  // The program file and the folder go after this process has ended. Without the script the
+  // program stays: the run has failed, whatever else it removed.
+  if (!StartSelfRemoval(programPath, current))
+    SetupFlags.ExitCode = kExitFailed;
+  else if (rebootPending)
+    SetupFlags.ExitCode = kExitRestartNeeded;
 }

@@ -17,17 +17,12 @@
 
 namespace {
 
-// Writes the script into a scratch file and returns its bytes.
-std::string ScriptBytes(const ScratchFolder& scratch, const wchar_t* program, const wchar_t* folder,
-                        const wchar_t* script, bool silent) {
-  std::wstring path = scratch.Join(L"script.bat");
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  if (f == nullptr)
-    return {};
-  WriteSelfRemovalScript(f, program, folder, script, silent);
-  fclose(f);
+// The script's bytes as the program would write them; empty when it would write none.
+std::string ScriptBytes(const wchar_t* program, const wchar_t* folder, const wchar_t* script,
+                        bool silent) {
   std::string bytes;
-  ReadWholeFile(path, bytes);
+  if (!ComposeSelfRemovalScript(program, folder, script, silent, bytes))
+    return {};
   return bytes;
 }
 
@@ -44,14 +39,14 @@ std::vector<std::string> Lines(const std::string& bytes) {
 
 // Self-removal as Uninstall mode starts it, with the program path and current directory of
 // an installation; restores the current directory and Silent.
-void RunSelfRemoval(const std::wstring& program, const std::wstring& folder, bool silent,
+bool RunSelfRemoval(const std::wstring& program, const std::wstring& folder, bool silent,
                     std::wstring* currentAfter = nullptr) {
   wchar_t before[2048];
   GetCurrentDirectoryW(2048, before);
   bool wasSilent = SetupFlags.Silent;
   SetupFlags.Silent = silent;
   (void)SetCurrentDirectoryW(folder.c_str());
-  StartSelfRemoval(program.c_str(), folder.c_str());
+  const bool started = StartSelfRemoval(program.c_str(), folder.c_str());
   if (currentAfter != nullptr) {
     wchar_t after[2048];
     GetCurrentDirectoryW(2048, after);
@@ -59,6 +54,7 @@ void RunSelfRemoval(const std::wstring& program, const std::wstring& folder, boo
   }
   SetCurrentDirectoryW(before);
   SetupFlags.Silent = wasSilent;
+  return started;
 }
 
 // Waits for the interpreters this process started (at most a minute each); false when one
@@ -81,51 +77,68 @@ bool WaitForInterpreters() {
 
 }  // namespace
 
-TEST(SelfRemovalScript, HasNineteenExactLines) {
-  ScratchFolder scratch;
-  std::string bytes = ScriptBytes(scratch, L"C:\\Tools\\App\\uninstall.exe", L"C:\\Tools\\App",
+TEST(SelfRemovalScript, HasItsExactLines) {
+  std::string bytes = ScriptBytes(L"C:\\Tools\\App\\uninstall.exe", L"C:\\Tools\\App",
                                   L"C:\\Temp\\Uninstall_Vlx.Bat", false);
-  std::vector<std::string> lines = Lines(bytes);
-  ASSERT_EQ(lines.size(), 19u);
-  EXPECT_EQ(lines[0], "\"C:\\Tools\\App\\uninstall.exe\" /wait");
-  for (int block = 0; block < 5; ++block) {
-    EXPECT_EQ(lines[1 + 3 * block], "del \"C:\\Tools\\App\\uninstall.exe\"");
-    EXPECT_EQ(lines[2 + 3 * block], "rd \"C:\\Tools\\App\"");
-    EXPECT_EQ(lines[3 + 3 * block], "if not exist \"C:\\Tools\\App\\uninstall.exe\" goto done");
-  }
-  EXPECT_EQ(lines[16], ":done");
-  EXPECT_EQ(
-      lines[17],
-      "if exist \"C:\\Tools\\App\\uninstall.exe\" \"C:\\Tools\\App\\uninstall.exe\" /warning");
-  EXPECT_EQ(lines[18], "del \"C:\\Temp\\Uninstall_Vlx.Bat\"");
+  const std::vector<std::string> expected = {
+      "\"C:\\Tools\\App\\uninstall.exe\" /wait",
+      "set vlx_tries=0",
+      ":again",
+      "del \"C:\\Tools\\App\\uninstall.exe\"",
+      "rd \"C:\\Tools\\App\"",
+      "if not exist \"C:\\Tools\\App\\uninstall.exe\" goto done",
+      "set /a vlx_tries+=1",
+      "if %vlx_tries% geq 30 goto done",
+      "\"%SystemRoot%\\System32\\ping.exe\" -n 2 127.0.0.1 >nul",
+      "goto again",
+      ":done",
+      "if exist \"C:\\Tools\\App\\uninstall.exe\" \"C:\\Tools\\App\\uninstall.exe\" /warning",
+      "del \"C:\\Temp\\Uninstall_Vlx.Bat\""};
+  EXPECT_EQ(Lines(bytes), expected);
   // No header and no bare line feeds.
+  ASSERT_FALSE(bytes.empty());
   EXPECT_EQ(bytes.front(), '"');
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] == '\n') {
       EXPECT_EQ(bytes[i - 1], '\r') << "at " << i;
     }
   }
+
+  // Silent: no warning line; a drive root keeps its backslash; every '%' of a path doubled.
+  std::vector<std::string> silent =
+      Lines(ScriptBytes(L"D:\\uninstall.exe", L"D:\\", L"C:\\T\\Uninstall_Vlx.Bat", true));
+  ASSERT_EQ(silent.size(), expected.size() - 1);
+  EXPECT_EQ(silent[4], "rd \"D:\\\"");
+  EXPECT_EQ(silent[10], ":done");
+  EXPECT_EQ(silent[11], "del \"C:\\T\\Uninstall_Vlx.Bat\"");
+  std::vector<std::string> percents = Lines(ScriptBytes(
+      L"C:\\50%\\%PATH%\\uninstall.exe", L"C:\\50%\\%PATH%", L"C:\\T%\\Uninstall_Vlx.Bat", false));
+  ASSERT_EQ(percents.size(), expected.size());
+  EXPECT_EQ(percents[0], "\"C:\\50%%\\%%PATH%%\\uninstall.exe\" /wait");
+  EXPECT_EQ(percents[4], "rd \"C:\\50%%\\%%PATH%%\"");
+  EXPECT_EQ(percents[12], "del \"C:\\T%%\\Uninstall_Vlx.Bat\"");
 }
 
-TEST(SelfRemovalScript, SilentRunHasNoWarningLine) {
+// The interpreter answers del and rd of a path longer than its limit with "File name is too
+// long": such a path goes in its short form, and without one the script is not written at all.
+TEST(SelfRemovalScript, PathsTooLongForTheInterpreterGoInTheirShortForm) {
   ScratchFolder scratch;
+  std::wstring deep = L"Deep";
+  while (scratch.Join(deep).size() < 254)
+    deep += L"\\A Folder Name Longer Than Eight";
+  std::wstring folder = scratch.MakeFolder(deep);
+  std::wstring program = scratch.WriteFile(deep + L"\\uninstall.exe", "x");
+  ASSERT_GT(program.size(), 260u);
+  wchar_t shortFolder[2048];
+  ASSERT_GT(GetShortPathNameW(folder.c_str(), shortFolder, 2048), 0u);
   std::vector<std::string> lines =
-      Lines(ScriptBytes(scratch, L"D:\\uninstall.exe", L"D:\\", L"C:\\T\\Uninstall_Vlx.Bat", true));
-  ASSERT_EQ(lines.size(), 18u);
-  EXPECT_EQ(lines[2], "rd \"D:\\\"");
-  EXPECT_EQ(lines[16], ":done");
-  EXPECT_EQ(lines[17], "del \"C:\\T\\Uninstall_Vlx.Bat\"");
-}
-
-TEST(SelfRemovalScript, PercentSignsAreDoubled) {
-  ScratchFolder scratch;
-  std::vector<std::string> lines =
-      Lines(ScriptBytes(scratch, L"C:\\50%\\%PATH%\\uninstall.exe", L"C:\\50%\\%PATH%",
-                        L"C:\\T%\\Uninstall_Vlx.Bat", false));
-  ASSERT_EQ(lines.size(), 19u);
-  EXPECT_EQ(lines[0], "\"C:\\50%%\\%%PATH%%\\uninstall.exe\" /wait");
-  EXPECT_EQ(lines[2], "rd \"C:\\50%%\\%%PATH%%\"");
-  EXPECT_EQ(lines[18], "del \"C:\\T%%\\Uninstall_Vlx.Bat\"");
+      Lines(ScriptBytes(program.c_str(), folder.c_str(), L"C:\\T\\Uninstall_Vlx.Bat", true));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[4], "rd \"" + std::string(shortFolder, shortFolder + wcslen(shortFolder)) + "\"");
+  EXPECT_LT(lines[3].size(), 260u) << lines[3];
+  // A path with no short form (it does not exist) and too long: no script.
+  std::wstring missing = L"C:\\" + std::wstring(300, L'x') + L"\\uninstall.exe";
+  EXPECT_EQ(ScriptBytes(missing.c_str(), L"C:\\x", L"C:\\T\\Uninstall_Vlx.Bat", true), "");
 }
 
 // The interpreter's code page is the console's. The console a test runner hands over may
@@ -141,10 +154,12 @@ TEST(SelfRemovalScript, WrittenInTheInterpretersCodePage) {
     (void)FreeConsole();
     ASSERT_TRUE(AllocConsole()) << GetLastError();
     ASSERT_TRUE(SetConsoleCP(437)) << GetLastError();
+    std::string bytes =
+        ScriptBytes(L"C:\\Programme\\Vell\u00f6x\\uninstall.exe", L"C:\\Programme\\Vell\u00f6x",
+                    L"C:\\T\\Uninstall_Vlx.Bat", false);
     FILE* f = _wfopen(childScript, L"wb");
     ASSERT_NE(f, nullptr);
-    WriteSelfRemovalScript(f, L"C:\\Programme\\Vell\u00f6x\\uninstall.exe",
-                           L"C:\\Programme\\Vell\u00f6x", L"C:\\T\\Uninstall_Vlx.Bat", false);
+    fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
     return;
   }
@@ -162,8 +177,8 @@ TEST(SelfRemovalScript, WrittenInTheInterpretersCodePage) {
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(script, bytes));
   std::vector<std::string> lines = Lines(bytes);
-  ASSERT_EQ(lines.size(), 19u);
-  EXPECT_EQ(lines[2], "rd \"C:\\Programme\\Vell\x94x\"");
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[4], "rd \"C:\\Programme\\Vell\x94x\"");
 }
 
 TEST(SelfRemovalScript, UnrepresentablePathsUseTheirShortForm) {
@@ -177,25 +192,19 @@ TEST(SelfRemovalScript, UnrepresentablePathsUseTheirShortForm) {
     ASSERT_LT(*p, 128) << "short form is not plain ASCII";
     expected += static_cast<char>(*p);
   }
-  std::vector<std::string> lines = Lines(
-      ScriptBytes(scratch, program.c_str(), folder.c_str(), L"C:\\T\\Uninstall_Vlx.Bat", false));
-  ASSERT_EQ(lines.size(), 19u);
-  EXPECT_EQ(lines[2], "rd \"" + expected + "\"");
+  std::vector<std::string> lines =
+      Lines(ScriptBytes(program.c_str(), folder.c_str(), L"C:\\T\\Uninstall_Vlx.Bat", false));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[4], "rd \"" + expected + "\"");
   // The program's own name is longer than 8.3, so it is shortened too.
-  EXPECT_EQ(lines[1].rfind("del \"" + expected + "\\", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[3].rfind("del \"" + expected + "\\", 0), 0u) << lines[1];
 }
 
-TEST(WriteScriptLine, UnmappableCharactersNeverBecomeWildcards) {
-  ScratchFolder scratch;
-  std::wstring path = scratch.Join(L"line.bin");
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  ASSERT_NE(f, nullptr);
-  // No such file exists, so there is no short form to fall back on.
-  EXPECT_TRUE(WriteScriptLine(f, L"del \"C:\\missing\\\u4e2d.exe\"\r\n"));
-  EXPECT_TRUE(WriteScriptLine(f, L""));
-  fclose(f);
+TEST(AppendScriptLine, UnmappableCharactersNeverBecomeWildcards) {
   std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(path, bytes));
+  // No such file exists, so there is no short form to fall back on.
+  EXPECT_TRUE(AppendScriptLine(bytes, L"del \"C:\\missing\\\u4e2d.exe\"\r\n"));
+  EXPECT_TRUE(AppendScriptLine(bytes, L""));
   EXPECT_EQ(bytes.find('?'), std::string::npos);
   EXPECT_EQ(bytes.find('*'), std::string::npos);
   EXPECT_EQ(bytes.substr(0, 16), "del \"C:\\missing\\");
@@ -217,12 +226,19 @@ TEST(StartSelfRemoval, RunsFromAnyTemporaryFolder) {
     std::wstring program = scratch.WriteFile(std::wstring(name) + L"\\Vellox\\uninstall.exe", "x");
     ScopedEnvironment tmp(L"TMP", temp.c_str());
     ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
+    // Another run's script, still to run, is never overwritten: this run takes a name of its own.
+    std::wstring otherScript =
+        scratch.WriteFile(std::wstring(name) + L"\\Temp\\Uninstall_Vlx.Bat", "rem another run\r\n");
     std::wstring current;
-    RunSelfRemoval(program, folder, true, &current);
+    EXPECT_TRUE(RunSelfRemoval(program, folder, true, &current));
     ASSERT_TRUE(WaitForInterpreters());
+    std::string otherBytes;
+    EXPECT_TRUE(ReadWholeFile(otherScript, otherBytes));
+    EXPECT_EQ(otherBytes, "rem another run\r\n");
+    (void)DeleteFileW(otherScript.c_str());
     EXPECT_EQ(_wcsicmp(current.c_str(), profile.c_str()), 0) << "the parent becomes current";
     EXPECT_FALSE(PathExists(folder)) << "the installation folder stays";
-    EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx.Bat")) << "the script stays";
+    EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx_2.Bat")) << "the script stays";
   }
 }
 
@@ -246,7 +262,7 @@ TEST(StartSelfRemoval, NeverWritesTheScriptIntoTheFolderItRemoves) {
     ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
     for (bool silent : {false, true}) {
       SetMessageBoxAnswerForTesting(IDOK);
-      RunSelfRemoval(program, folder, silent);
+      EXPECT_FALSE(RunSelfRemoval(program, folder, silent));
       EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx.Bat"));
       EXPECT_EQ(MessageBoxCountForTesting(), silent ? 0 : 1);
       if (!silent) {
@@ -263,9 +279,11 @@ TEST(StartSelfRemoval, NeverWritesTheScriptIntoTheFolderItRemoves) {
   ScopedEnvironment tmp(L"TMP", temp.c_str());
   ScopedEnvironment tempVariable(L"TEMP", temp.c_str());
   SetMessageBoxAnswerForTesting(IDOK);
-  RunSelfRemoval(root + L"no-such-uninstall.exe", root, false);
-  EXPECT_TRUE(PathExists(temp + L"\\Uninstall_Vlx.Bat"));
-  EXPECT_EQ(MessageBoxCountForTesting(), 0);
+  // The interpreter is missing: the script is written, cannot start, and is deleted again; the
+  // program stays and the user is told, since nothing will ever remove it.
+  EXPECT_FALSE(RunSelfRemoval(root + L"no-such-uninstall.exe", root, false));
+  EXPECT_FALSE(PathExists(temp + L"\\Uninstall_Vlx.Bat"));
+  EXPECT_EQ(MessageBoxCountForTesting(), 1);
   SetMessageBoxAnswerForTesting(0);
   SetProgramPathForTesting(nullptr);
 }

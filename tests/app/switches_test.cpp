@@ -9,6 +9,7 @@
 #include "common/test_seams.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -76,6 +77,13 @@ TEST_F(SwitchesTest, TheProgramsOwnPathIsNeverReadAsSwitches) {
       {L"C:\\x -s1 y\\uninstall.exe", L"C:\\X-S1Y~1\\uninstall.exe /s", true, true},
       // The path must end where the module's path ends.
       {L"C:\\x -s1 y\\u", L"C:\\x -s1 y\\uninstall.exe", true, true},
+      // Spelt with forward slashes, or a module path in its "\\?\" form: the same program.
+      {L"C:\\Tools -s\\uninstall.exe", L"C:/Tools -s/uninstall.exe", false, true},
+      {L"\\\\?\\C:\\Tools -s\\uninstall.exe", L"C:\\Tools -s\\uninstall.exe", false, true},
+      {L"\\\\?\\UNC\\srv\\share\\Tools -s\\uninstall.exe",
+       L"\"\\\\srv\\share\\Tools -s\\uninstall.exe\" /s", true, true},
+      {L"\\\\?\\UNC\\srv\\share\\Tools -s\\uninstall.exe",
+       L"\\\\srv\\share\\Tools -s\\uninstall.exe", false, true},
   };
   for (const Case& c : cases) {
     SetProgramPathForTesting(c.Module);
@@ -84,6 +92,17 @@ TEST_F(SwitchesTest, TheProgramsOwnPathIsNeverReadAsSwitches) {
     EXPECT_EQ(c.Uninstall, r.Uninstall) << c.CommandLine;
     EXPECT_FALSE(r.Setup) << c.CommandLine;
   }
+
+  // A module path in its short form names the same file as the long one on the command line.
+  ScratchFolder scratch;
+  std::wstring program = scratch.WriteFile(L"Tools -s\\uninstall.exe", "x");
+  wchar_t shortProgram[2048];
+  ASSERT_GT(GetShortPathNameW(program.c_str(), shortProgram, 2048), 0u);
+  ASSERT_NE(program, shortProgram) << "no short form to test";
+  SetProgramPathForTesting(shortProgram);
+  Requests r = Parse(L"", program.c_str());
+  EXPECT_FALSE(SetupFlags.Silent) << program;
+  EXPECT_TRUE(r.Uninstall);
 }
 
 TEST_F(SwitchesTest, SilentSwitchesAreNotCounted) {
@@ -171,12 +190,16 @@ TEST_F(SwitchesTest, LogTakesAPathEitherWayAndKeepsTheUninstallRequest) {
       {L" /log", L"", true},          // no path: no log, still a known switch
       {L" /log=", L"", true},         // the same
       {L" /logs=x.log", L"", false},  // another word: unknown, so no uninstall
+      {L" /log /s", L"", true},       // a word beginning with '/' is a switch, not a path
+      {L" /log /setup", L"", false},
   };
   for (const Case& c : cases) {
     Requests r = Parse(kProgram + c.Arguments);
     EXPECT_STREQ(SetupFlags.LogPath, c.LogPath) << c.Arguments;
     EXPECT_EQ(r.Uninstall, c.Uninstall) << c.Arguments;
   }
+  Parse(kProgram + L" /log /s");
+  EXPECT_TRUE(SetupFlags.Silent);
   // A path that would have to be cut names no log at all.
   Parse(kProgram + L" /log=C:\\" + std::wstring(kPathBufferCapacity, L'x'));
   EXPECT_STREQ(SetupFlags.LogPath, L"");

@@ -20,21 +20,28 @@
 namespace {
 
 // An installation in a scratch folder, run in-process: the program path, message boxes,
-// temporary folder and registry are the test's, and the script is written but never started
-// (the command interpreter named by COMSPEC does not exist).
+// temporary folder and registry are the test's, and the script is written and handed to an
+// "interpreter" that does nothing with it (the system's hostname program).
 class RunUninstallTest : public ::testing::Test {
  protected:
   RunUninstallTest()
       : temp_(scratch_.MakeFolder(L"temp")),
         tmp_(L"TMP", temp_),
         tempVariable_(L"TEMP", temp_),
-        comspec_(L"COMSPEC", scratch_.Join(L"no-such-cmd.exe")) {}
+        comspec_(L"COMSPEC", InertInterpreter()) {}
+
+  static std::wstring InertInterpreter() {
+    wchar_t system[2048];
+    UINT length = GetSystemDirectoryW(system, 2048);
+    return std::wstring(system, length) + L"\\hostname.exe";
+  }
 
   void SetUp() override {
     GetCurrentDirectoryW(2048, savedDirectory_);
     saved_ = SetupFlags;
     SetupFlags.Silent = false;
     SetupFlags.Msi = false;
+    SetupFlags.ExitCode = 0;
     Install(L"inst");
   }
   void TearDown() override {
@@ -98,18 +105,30 @@ TEST_F(RunUninstallTest, AnswerNoChangesNothing) {
   EXPECT_TRUE(InFolder(L"Vellox.exe"));
   EXPECT_TRUE(InFolder(L"Uninstall.lst"));
   EXPECT_FALSE(PathExists(Script()));
+  EXPECT_EQ(SetupFlags.ExitCode, 1602);
 }
 
-TEST_F(RunUninstallTest, MissingListIsReportedEvenWhenSilent) {
-  SetupFlags.Silent = true;
-  SetMessageBoxAnswerForTesting(IDOK);
-  RunUninstall();
-  ASSERT_EQ(MessageBoxCountForTesting(), 1);
-  const MessageBoxRecord& box = LastMessageBoxForTesting();
-  EXPECT_EQ(box.Flags, UINT(MB_ICONERROR | MB_SETFOREGROUND));
-  EXPECT_NE(std::wstring(box.Text).find(L"Uninstall.lst"), std::wstring::npos) << box.Text;
-  EXPECT_TRUE(InFolder(L"Vellox.exe"));
-  EXPECT_FALSE(PathExists(Script()));
+// Without the list nothing is removed and the run has failed; only an interactive user is
+// told: a silent run must never wait for a key.
+TEST_F(RunUninstallTest, MissingListFailsAndIsShownOnlyWhenInteractive) {
+  for (bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "silent" : "interactive");
+    SetupFlags.Silent = silent;
+    SetupFlags.ExitCode = 0;
+    SetMessageBoxAnswerForTesting(IDYES);
+    ChangeRecorder changes;
+    RunUninstall();
+    EXPECT_EQ(SetupFlags.ExitCode, 1603);
+    ASSERT_EQ(MessageBoxCountForTesting(), silent ? 0 : 2);
+    if (!silent) {
+      const MessageBoxRecord& box = LastMessageBoxForTesting();
+      EXPECT_EQ(box.Flags, UINT(MB_ICONERROR | MB_SETFOREGROUND));
+      EXPECT_NE(std::wstring(box.Text).find(L"Uninstall.lst"), std::wstring::npos) << box.Text;
+    }
+    EXPECT_EQ(changes.Lines().size(), 1u) << "the reason, and no change";
+    EXPECT_TRUE(InFolder(L"Vellox.exe"));
+    EXPECT_FALSE(PathExists(Script()));
+  }
 }
 
 TEST_F(RunUninstallTest, MsiRemovesNoFileAndWritesNoScript) {
@@ -135,6 +154,7 @@ TEST_F(RunUninstallTest, SilentRunRemovesTheListedFilesAndWritesTheScript) {
   UniqueFileHandle running = HoldProgram();
   RunUninstall();
   EXPECT_EQ(MessageBoxCountForTesting(), 0);
+  EXPECT_EQ(SetupFlags.ExitCode, 0);
   EXPECT_FALSE(InFolder(L"Vellox.exe"));
   EXPECT_FALSE(InFolder(L"Formats"));
   EXPECT_FALSE(InFolder(L"Uninstall.lst"));
@@ -149,7 +169,7 @@ TEST_F(RunUninstallTest, SilentRunRemovesTheListedFilesAndWritesTheScript) {
   size_t lines = 0;
   for (char c : script)
     lines += c == '\n';
-  EXPECT_EQ(lines, 18u);
+  EXPECT_EQ(lines, 12u);
   wchar_t current[2048];
   GetCurrentDirectoryW(2048, current);
   EXPECT_EQ(_wcsicmp(current, scratch_.Path().c_str()), 0) << "the script starts in the parent";
@@ -185,6 +205,7 @@ TEST_F(RunUninstallTest, FileInUseGivesOneNoticeAndSchedulesAFolderNamedVellox) 
   EXPECT_TRUE(Pending(folder_));
   EXPECT_FALSE(InFolder(L"Vellox.exe"));
   EXPECT_FALSE(Pending(program_));
+  EXPECT_EQ(SetupFlags.ExitCode, 3010) << "a restart completes the removal";
 }
 
 TEST_F(RunUninstallTest, OtherFolderNamesAreNotScheduled) {

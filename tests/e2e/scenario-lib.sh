@@ -281,7 +281,8 @@ scn_write_sample_zip() {
   printf 'PK\005\006\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000' >"$1"
 }
 
-# scn_temp_scripts: self-removal scripts left in the user's temporary folder.
+# scn_temp_scripts: self-removal scripts (Uninstall_Vlx.Bat, Uninstall_Vlx_2.Bat, ...) left in
+# the user's temporary folder.
 scn_temp_scripts() {
-  find "$WINEPREFIX/drive_c/users" -iname 'Uninstall_Vlx.Bat' 2>/dev/null
+  find "$WINEPREFIX/drive_c/users" -iname 'Uninstall_Vlx*.Bat' 2>/dev/null
 }

@@ -85,8 +85,8 @@ Outcome Expected(const std::wstring& sfx, const std::wstring& commandLine) {
       std::wstring path;
       if (a.size() > 4)
         path = whole[i].substr(5);
-      else if (i + 1 < args.size())
-        path = whole[++i];
+      else if (i + 1 < args.size() && whole[i + 1][0] != L'/')
+        path = whole[++i];  // a word beginning with '/' stays a switch
       if (!path.empty() && path.size() < kPathBufferCapacity - 1)
         o.LogPath = path;
       continue;  // not counted: the uninstall request stays

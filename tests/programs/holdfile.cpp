@@ -4,9 +4,12 @@
 //                                   sharing: it can be neither deleted nor renamed
 //   holdfile run <marker>           holds only its own program file, as a running program
 //                                   does: it can be renamed but not deleted
+//   holdfile mutex <name> <marker>  owns the named mutex, as another run of a program that
+//                                   serialises its runs by one does
 //
 // When the file is held, <marker> is created. The program ends when <marker> is deleted again,
-// or after five minutes. Exit code 0, or 2 when the file could not be opened.
+// or after five minutes. Exit code 0, or 2 when the file could not be opened or the mutex was
+// not its own.
 #include <windows.h>
 
 #include <cwchar>
@@ -41,5 +44,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc == 3 && std::wcscmp(argv[1], L"run") == 0)
     return HoldUntilReleased(argv[2]);
+  if (argc == 4 && std::wcscmp(argv[1], L"mutex") == 0) {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, argv[2]);
+    if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
+      return 2;  // not its owner
+    int code = HoldUntilReleased(argv[3]);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return code;
+  }
   return 1;
 }

@@ -5,10 +5,12 @@
 //
 //   run_command_line "<command line>"
 //
-// Waits for the started program and exits with its exit code; 2 when nothing could be started,
-// 1 on a wrong call.
+// Waits for the started program, prints its exit code (all of it: a Unix parent sees only the
+// low eight bits of the runner's) and exits with it; 2 when nothing could be started, 1 on a
+// wrong call.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <vector>
 
@@ -33,5 +35,7 @@ int wmain(int argc, wchar_t** argv) {
   DWORD code = 2;
   if (!GetExitCodeProcess(process.get(), &code))
     code = 2;
+  // The whole code on standard output too: a Unix parent sees only its low eight bits.
+  std::printf("%lu\n", static_cast<unsigned long>(code));
   return static_cast<int>(code);
 }
