@@ -95,15 +95,34 @@ void TakeBackup(const wchar_t* extension, bool withShellNew) {
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
   const bool exists = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
-  (void)WriteUserInt(backupKey, L"Exist", exists ? 1 : 0);
-  (void)WriteUserString(backupKey, L"Type", type);
+  // The report says what the writes achieved: a backup is taken only when all of it is kept.
+  bool kept = WriteUserInt(backupKey, L"Exist", exists ? 1 : 0) == ERROR_SUCCESS;
+  kept = WriteUserString(backupKey, L"Type", type) == ERROR_SUCCESS && kept;
   if (withShellNew) {
     wchar_t shellNew[kPathBufferCapacity];
     ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
-    (void)WriteUserString(backupKey, L"ShellNew", shellNew);
+    kept = WriteUserString(backupKey, L"ShellNew", shellNew) == ERROR_SUCCESS && kept;
   }
-  ReportAssociation(extension, exists ? type : nullptr, nullptr,
-                    exists ? L"backup taken" : L"backup taken (no key before)");
+  const wchar_t* what = !kept    ? L"backup could not be written"
+                        : exists ? L"backup taken"
+                                 : L"backup taken (no key before)";
+  ReportAssociation(extension, exists ? type : nullptr, nullptr, what);
+}
+
+// Reports a give-back from its outcome, read back from the registry: the class the extension
+// holds now (none when its key is gone) and whether that is what it held before it was taken.
+void ReportGivenBack(const wchar_t* extension, const wchar_t* holder, bool previouslyAbsent,
+                     const wchar_t* type) {
+  if (!IsRecordingChanges())
+    return;
+  wchar_t now[kTypeCapacity];
+  ReadCurrentClass(extension, now);
+  const bool keyLeft = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
+  // An extension that had no key is given back once it names no class (its key gone, or kept
+  // alive by another program's subkeys with its default value cleared).
+  const bool givenBack = previouslyAbsent ? now[0] == 0 : keyLeft && CompareNoCase(now, type) == 0;
+  ReportAssociation(extension, holder, keyLeft ? now : nullptr,
+                    givenBack ? L"given back" : L"could not be given back");
 }
 
 // Writes a backup type back; a key that did not exist before is deleted again (which does
@@ -123,7 +142,7 @@ void WriteBackBackup(const wchar_t* extension, bool previouslyAbsent, const wcha
   } else {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", type);
   }
-  ReportAssociation(extension, holder, previouslyAbsent ? nullptr : type, L"given back");
+  ReportGivenBack(extension, holder, previouslyAbsent, type);
 }
 
 // The volume extensions of the own format are taken with a backup of their own, so that a
