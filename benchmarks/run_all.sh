@@ -74,12 +74,12 @@ E2E_FINISHED=1
 echo
 echo "== 3. Silent setup with everything on: the program against its floor and the NSIS peer"
 # Medians of at least 7: a single Setup varies more from run to run than a start-up does.
-bash benchmarks/setup_bench.sh "$((rounds > 7 ? rounds : 7))" 2>&1 | grep -v '^Scratch folder'
+bash "$here/benchmarks/setup_bench.sh" "$((rounds > 7 ? rounds : 7))" 2>&1 | grep -v '^Scratch folder'
 
 echo
 echo "== 4. Language file"
-if [ -f benchmarks/language_file_bench.sh ]; then
-  bash benchmarks/language_file_bench.sh 2>/dev/null
+if [ -f "$here/benchmarks/language_file_bench.sh" ]; then
+  bash "$here/benchmarks/language_file_bench.sh" 2>/dev/null
 else
   echo "language_file_bench is not in this tree"
 fi
