@@ -4,7 +4,8 @@
 #      delete loop, and an uninstaller built with NSIS deleting the same files;
 #   2. start-up to exit of "uninstall.exe /foo" against a trivial GUI program;
 #   3. silent setup with everything on (/setup /s with every association, shortcut and shell
-#      option chosen) on a clean prefix;
+#      option chosen) on clean prefixes, against its floor (a bare program making exactly the
+#      changes of the program's own log) and an NSIS installer doing the same work;
 #   4. language file parse (2 MiB file) and lookups.
 # Usage: bash benchmarks/run_all.sh [rounds]    (default 3; medians are printed)
 # Needs nothing but Debian: installs the tools (and nsis) when missing, builds what it runs.
@@ -17,14 +18,15 @@ build=${VLX_BUILD_DIR:-$here/build}
 export VLX_BUILD_DIR=$build VLX_SOURCE_DIR=$here
 cmake -S . -B "$build" --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DVLX_BUILD_TESTS=ON >/dev/null
-targets=(uninstall trivial_gui vellox_standin reg_snapshot)
-for t in uninstall_bench minimal_delete_bench language_file_bench; do
+targets=(uninstall trivial_gui vellox_standin reg_snapshot read_shell_link)
+for t in uninstall_bench minimal_delete_bench setup_floor_bench language_file_bench; do
   [ -f "benchmarks/$t.cpp" ] && targets+=("$t")
 done
 cmake --build "$build" -j 2 --target "${targets[@]}" >/dev/null
 
 echo "Benchmarks of $(git -C "$here" describe --always --dirty 2>/dev/null || echo 'this tree'), \
 $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(wine --version 2>/dev/null), rounds: $rounds"
+echo "Load average (1, 5, 15 min) at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 echo
 echo "== 1. Uninstall of 20,000 files in 155 folders (tmpfs)"
@@ -35,7 +37,7 @@ else
 fi
 bash benchmarks/nsis_delete_bench.sh "$rounds" 2>/dev/null
 
-# Sections 2 and 3 run the program in a scratch prefix of their own with its own wine server
+# Section 2 runs the program in a scratch prefix of its own with its own wine server
 # and virtual display (the helpers of the end-to-end scenarios), removed at the end.
 # shellcheck source=../tests/e2e/scenario-lib.sh
 source "$here/tests/e2e/scenario-lib.sh"
@@ -67,34 +69,17 @@ for program in trivial_gui uninstall; do
     "$(printf '%s\n' "${times[@]}" | sort -n | tail -1)"
 done
 
-echo
-echo "== 3. Silent setup with everything on, on a clean prefix"
-if scn_has setup && scn_has app_paths; then
-  template=${VLX_WINE_TEMPLATE:-$VLX_BUILD_DIR/wine-template}
-  all_on=/initA111111111111111111D1M1P1S1C1I1
-  times=()
-  for r in $(seq 1 "$rounds"); do
-    # A fresh copy of the template each round: the first setup on a machine (not timed).
-    wineserver -k </dev/null >/dev/null 2>&1
-    vlx_clone_prefix "$template" "$E2E_DIR/wine"
-    vlx_start_server
-    scn_make_install
-    scn_setup /s "$all_on"
-    [ "$E2E_RC" = 0 ] || echo "setup exited with $E2E_RC" >&2
-    times+=("$(printf '%.0f' "$(echo "$E2E_SECONDS * 1000" | bc)")")
-  done
-  values=$(scn_snapshot /dev/stdout | grep -vc '<key>')
-  printf 'uninstall.exe /setup /s %s  %6d ms  (median of %d; writes %d registry values)\n' \
-    "$all_on" "$(printf '%s\n' "${times[@]}" | median)" "$rounds" "$values"
-else
-  echo "Setup mode is not in this build"
-fi
 E2E_FINISHED=1
 
 echo
+echo "== 3. Silent setup with everything on: the program against its floor and the NSIS peer"
+# Medians of at least 7: a single Setup varies more from run to run than a start-up does.
+bash "$here/benchmarks/setup_bench.sh" "$((rounds > 7 ? rounds : 7))" 2>&1 | grep -v '^Scratch folder'
+
+echo
 echo "== 4. Language file"
-if [ -f benchmarks/language_file_bench.sh ]; then
-  bash benchmarks/language_file_bench.sh 2>/dev/null
+if [ -f "$here/benchmarks/language_file_bench.sh" ]; then
+  bash "$here/benchmarks/language_file_bench.sh" 2>/dev/null
 else
   echo "language_file_bench is not in this tree"
 fi

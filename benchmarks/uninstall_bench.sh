@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Uninstall benchmark: deletes a generated installation of 20,000 files in 155 folders (depth 3)
 # on tmpfs, with the folders listed first and with the files listed first, and compares the
-# uninstaller's list walks with a minimal program that deletes each entry once, children first.
+# uninstaller's list walks with a minimal program that deletes each entry once, children first,
+# both list orders in the same run.
 # Usage: benchmarks/uninstall_bench.sh [rounds]     Needs a build (scripts/test.sh) first.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -67,24 +68,30 @@ root="$work/inst"
 root_win=$(vlx_winpath "$root")
 for order in folders-first files-first; do
   list_win=$(vlx_winpath "$work/$order.lst")
-  ours=() minimal=()
+  ours=() minimal=() pairs=()
   for r in $(seq 1 "$rounds"); do
-    generate "$root"
-    out=$(wine "$work/uninstall_bench.exe" "$root_win" "$list_win")
-    left=$(find "$root" -mindepth 1 | wc -l)
-    [ "$left" -eq 0 ] || { echo "uninstall walk left $left entries" >&2; exit 1; }
-    ours+=("$(echo "$out" | ms_of)")
-    walks=$(echo "$out" | sed -n 's/walks \([0-9]*\).*/\1/p')
-    generate "$root"
-    out=$(wine "$work/minimal_delete_bench.exe" "$root_win" "$list_win")
-    left=$(find "$root" -mindepth 1 | wc -l)
-    [ "$left" -eq 0 ] || { echo "minimal program left $left entries" >&2; exit 1; }
-    minimal+=("$(echo "$out" | ms_of)")
+    # The two programs of a round run back to back, which goes first alternating by round;
+    # the ratio of each pair is kept too, since the machine's load drifts between rounds.
+    for who in $( ((r % 2)) && echo "ours minimal" || echo "minimal ours"); do
+      generate "$root"
+      if [ "$who" = ours ]; then
+        out=$(wine "$work/uninstall_bench.exe" "$root_win" "$list_win")
+        walks=$(echo "$out" | sed -n 's/walks \([0-9]*\).*/\1/p')
+      else
+        out=$(wine "$work/minimal_delete_bench.exe" "$root_win" "$list_win")
+      fi
+      left=$(find "$root" -mindepth 1 | wc -l)
+      [ "$left" -eq 0 ] || { echo "$who left $left entries" >&2; exit 1; }
+      ms=$(echo "$out" | ms_of)
+      if [ "$who" = ours ]; then ours+=("$ms"); else minimal+=("$ms"); fi
+    done
+    pairs+=("$(awk -v o="${ours[-1]}" -v m="${minimal[-1]}" 'BEGIN {printf "%.3f", o / m}')")
   done
   o=$(printf '%s\n' "${ours[@]}" | median)
   m=$(printf '%s\n' "${minimal[@]}" | median)
   ratio=$(awk -v o="$o" -v m="$m" 'BEGIN {printf "%.2f", o / m}')
+  paired=$(printf '%s\n' "${pairs[@]}" | median)
   echo "  rounds: ours ${ours[*]} minimal ${minimal[*]}" >&2
-  printf '%-13s walks %s  uninstall %8.1f ms  minimal %8.1f ms  ratio %s  (median of %s)\n' \
-    "$order" "$walks" "$o" "$m" "$ratio" "$rounds"
+  printf '%-13s walks %s  uninstall %8.1f ms  minimal %8.1f ms  ratio %s  median ratio of the pairs %.2f  (median of %s)\n' \
+    "$order" "$walks" "$o" "$m" "$ratio" "$paired" "$rounds"
 done

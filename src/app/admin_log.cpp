@@ -9,35 +9,6 @@
 
 namespace {
 
-// The field names of an event's subject and name.
-struct FieldNames {
-  const wchar_t* Subject;
-  const wchar_t* Name;
-};
-
-FieldNames FieldNamesOf(ChangeKind kind) {
-  switch (kind) {
-    case ChangeKind::KeyCreated:
-    case ChangeKind::KeyDeleted:
-    case ChangeKind::ValueSet:
-    case ChangeKind::ValueDeleted:
-      return {L"key", L"value"};
-    case ChangeKind::SettingSet:
-    case ChangeKind::SettingDeleted:
-      return {L"file", L"entry"};
-    case ChangeKind::FileRenamed:
-      return {L"path", L"to"};
-    case ChangeKind::FileCreated:
-      return {L"path", L"target"};
-    case ChangeKind::Association:
-      return {L"extension", L"class"};
-    case ChangeKind::Notice:
-      return {L"path", L"command"};
-    default:
-      return {L"path", L"name"};
-  }
-}
-
 void AppendEscapedByte(std::string& out, unsigned value) {
   static const char kHex[] = "0123456789ABCDEF";
   out += '%';
@@ -45,26 +16,34 @@ void AppendEscapedByte(std::string& out, unsigned value) {
   out += kHex[value & 15];
 }
 
-// UTF-16 text as UTF-8, with control characters, '%' and lone surrogates escaped (see the
-// header): every text comes back exactly from its line.
-void AppendUtf8(std::string& out, const wchar_t* text) {
-  for (const wchar_t* p = text; *p != 0; ++p) {
+// The line and paragraph separators, which readers may take for the end of a line (as they may
+// the C1 control NEL, which is escaped with the other control characters).
+bool IsLineSeparator(unsigned c) {
+  return c == 0x2028 || c == 0x2029;
+}
+
+// length units of UTF-16 text as UTF-8, with control characters (NUL units too), '%', the line
+// and paragraph separators and lone surrogates escaped (see the header): every text comes back
+// exactly from its line.
+void AppendUtf8(std::string& out, const wchar_t* text, size_t length) {
+  const wchar_t* end = text + length;
+  for (const wchar_t* p = text; p < end; ++p) {
     unsigned c = static_cast<unsigned>(*p);
-    if (c < 0x20 || c == 0x7F || c == '%') {
+    if (c < 0x20 || c == 0x7F || c == '%' || (c >= 0x80 && c <= 0x9F)) {
       AppendEscapedByte(out, c);
     } else if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
       out += static_cast<char>(0xC0 | (c >> 6));
       out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+    } else if (c >= 0xD800 && c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
       unsigned code = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(p[1]) - 0xDC00);
       ++p;
       out += static_cast<char>(0xF0 | (code >> 18));
       out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
       out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
       out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
+    } else if ((c >= 0xD800 && c <= 0xDFFF) || IsLineSeparator(c)) {
       char unit[8];
       (void)std::snprintf(unit, sizeof(unit), "%%u%04X", c);
       out += unit;
@@ -121,10 +100,11 @@ bool AdminLog::Open(const wchar_t* path, const wchar_t* mode, const wchar_t* com
     if (!open())
       return false;
   }
-  const wchar_t* fields[] = {L"mode",    mode,
-                             L"version", VLX_VERSION_TEXT_W,
-                             L"command", commandLine != nullptr ? commandLine : L""};
-  WriteLine(L"start", fields, 6);
+  const wchar_t* command = commandLine != nullptr ? commandLine : L"";
+  const Field fields[] = {{L"mode", mode, WideLength(mode)},
+                          {L"version", VLX_VERSION_TEXT_W, WideLength(VLX_VERSION_TEXT_W)},
+                          {L"command", command, WideLength(command)}};
+  WriteLine(L"start", fields, 3);
   return true;
 }
 
@@ -142,49 +122,60 @@ void AdminLog::Close(int exitCode) {
     return;
   wchar_t code[24];
   IntToDecimal(exitCode, code, 24);
-  const wchar_t* fields[] = {L"code", code};
-  WriteLine(L"exit", fields, 2);
+  wchar_t lost[24];
+  IntToDecimal(static_cast<int64_t>(lostLines_), lost, 24);
+  const Field fields[] = {{L"code", code, WideLength(code)}, {L"lost", lost, WideLength(lost)}};
+  WriteLine(L"exit", fields, lostLines_ != 0 ? 2 : 1);
   file_.reset();
 }
 
 void AdminLog::OnChange(const ChangeEvent& change) {
-  const FieldNames names = FieldNamesOf(change.Kind);
-  const wchar_t* fields[10];
+  const ChangeKindInfo& kind = ChangeKindInfoOf(change.Kind);
+  Field fields[5];
   size_t count = 0;
-  auto add = [&](const wchar_t* name, const wchar_t* text) {
-    if (text != nullptr) {
-      fields[count++] = name;
-      fields[count++] = text;
-    }
+  auto add = [&](const wchar_t* name, const wchar_t* text, size_t length) {
+    if (text != nullptr)
+      fields[count++] = Field{name, text, ChangeTextLength(text, length)};
   };
-  add(names.Subject, change.Subject);
-  add(names.Name, change.Name);
-  add(L"before", change.Before);
-  add(L"after", change.After);
-  add(L"note", change.Detail);
-  WriteLine(ChangeKindName(change.Kind), fields, count);
+  add(kind.SubjectField, change.Subject, kWholeText);
+  add(kind.NameField, change.Name, kWholeText);
+  add(L"before", change.Before, change.BeforeLength);
+  add(L"after", change.After, change.AfterLength);
+  add(L"note", change.Detail, kWholeText);
+  WriteLine(kind.Event, fields, count);
 }
 
-void AdminLog::WriteLine(const wchar_t* event, const wchar_t* const* fields, size_t count) {
+void AdminLog::WriteLine(const wchar_t* event, const Field* fields, size_t count) noexcept {
   if (!file_.valid())
     return;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char stamp[32];
-  (void)std::snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear,
-                      now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  std::string line(stamp);
-  line += '\t';
-  AppendUtf8(line, event);
-  for (size_t i = 0; i + 1 < count; i += 2) {
+  // Any failure loses this line and no more: the run goes on, and the exit line counts it.
+  try {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    (void)std::snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear,
+                        now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                        now.wMilliseconds);
+    std::string line(stamp);
     line += '\t';
-    AppendUtf8(line, fields[i]);
-    line += '=';
-    AppendUtf8(line, fields[i + 1]);
+    AppendUtf8(line, event, WideLength(event));
+    for (size_t i = 0; i < count; ++i) {
+      line += '\t';
+      AppendUtf8(line, fields[i].Name, WideLength(fields[i].Name));
+      line += '=';
+      AppendUtf8(line, fields[i].Text, fields[i].Length);
+    }
+    line += "\r\n";
+    // One write a line: a line is either in the file whole or not at all, short of a full disk.
+    if (line.size() <= 0xFFFFFFFFu && WriteBytes(line.data(), static_cast<DWORD>(line.size())))
+      return;
+  } catch (...) {
+    // out of memory for the line: lost like a failed write
   }
-  line += "\r\n";
-  // One write a line: a line is either in the file whole or not at all, short of a full disk.
-  // A failed write loses that line and no more; the run goes on.
+  ++lostLines_;
+}
+
+bool AdminLog::WriteBytes(const char* bytes, DWORD size) {
   DWORD written = 0;
-  (void)WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  return WriteFile(file_.get(), bytes, size, &written, nullptr) && written == size;
 }

@@ -15,9 +15,10 @@
 
 namespace {
 
-constexpr DWORD kClearableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY |
-                                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// The attributes that can keep an entry from being deleted. An entry without any of them is
+// never given FILE_ATTRIBUTE_NORMAL: that change would change nothing the deletion depends on.
+constexpr DWORD kClearableAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr unsigned kLastTempNumber = 999;
 
 // Remembers, for one walk, the folders below the installation folder that were found not to be
@@ -109,13 +110,26 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
       continue;
     }
     // Most entries are plain files, and one call removes them. DeleteFileW never follows a
-    // link and fails on folders, so the attributes are needed only when it fails.
-    if (RemoveFile(path)) {
+    // link and fails on folders, so the attributes are needed only when it fails. An entry that
+    // an earlier walk found to be a folder is not offered to DeleteFileW again.
+    const bool knownFolder = i < state.KnownFolders.size() && state.KnownFolders[i];
+    if (!knownFolder && RemoveFile(path)) {
       ++removed;
       list.Settle(i);
       continue;
     }
     DWORD attributes = GetFileAttributesW(path);
+    if (knownFolder && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      // No longer a folder: it gets what every entry gets, from the first call on.
+      state.KnownFolders[i] = false;
+      if (RemoveFile(path)) {
+        ++removed;
+        list.Settle(i);
+        continue;
+      }
+      attributes = GetFileAttributesW(path);
+    }
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       list.Settle(i);
       RecordChange(ChangeKind::Skipped, path, nullptr, L"missing");
@@ -139,6 +153,10 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
       if (RemoveEmptyFolder(path)) {
         ++removed;
         list.Settle(i);
+      } else {
+        if (state.KnownFolders.size() < list.Count())
+          state.KnownFolders.resize(list.Count());
+        state.KnownFolders[i] = true;
       }
       continue;
     }

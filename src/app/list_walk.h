@@ -6,6 +6,7 @@
 // trying every entry again.
 
 #include <cstddef>
+#include <vector>
 
 class UninstallList;
 
@@ -13,6 +14,9 @@ struct ListWalkState {
   const wchar_t* Folder;       // installation folder, with its trailing backslash
   const wchar_t* ProgramPath;  // the running program: left to the self-removal script
   bool RebootPending;          // set when a file in use was scheduled for deletion at restart
+  // By entry index: found to be a plain folder that was not empty yet. Kept by the walks from
+  // one to the next, for one list; starts empty.
+  std::vector<bool> KnownFolders = {};
 };
 
 // One walk over the list; returns the number of entries it removed.

@@ -2,6 +2,7 @@
 
 #include "app/run_modes.h"
 #include "app/uninstall.h"
+#include "common/setup_flags.h"
 #include "dialogs/done_dialog.h"
 #include "dialogs/setup_dialog.h"
 
@@ -13,6 +14,9 @@ INT_PTR RunSetupDialog() {
 }
 
 void RunDoneDialog() {
+  // A silent run's completion dialog closes itself before it is shown and changes nothing.
+  if (SetupFlags.Silent)
+    return;
   ShowDoneDialog();
 }
 

@@ -18,6 +18,7 @@
 #include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "common/win_handles.h"
+#include "dialogs/dialog_resources.h"
 #include "lang/language_file.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
@@ -26,18 +27,6 @@
 namespace {
 
 constexpr size_t kSfxCommandCapacity = 1024;
-
-void LoadAppIcon() {
-  SetupFlags.AppIcon = LoadIconW(ResourceModule, L"VLXICON");
-  if (SetupFlags.AppIcon == nullptr && OwnInstance != ResourceModule) {
-    SetupFlags.AppIcon = LoadIconW(OwnInstance, L"VLXICON");
-  }
-}
-
-HFONT CreateBoldFont() {
-  return CreateFontW(ScaleForDpi(-12), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0,
-                     L"MS Shell Dlg");
-}
 
 // The installer archive's command line from "sfxcmd"; empty when the variable is missing. A
 // longer value is cut to the buffer, like any argument: its leading switches still act.
@@ -137,13 +126,8 @@ int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine) {
   SetSafeDllSearchPath(true);
   LoadLanguageLibrary(instance);
   LoadLanguageFile(L"uninstall.lng");
-  // Without COM only the shortcuts and the WMI check fail, later; start-up goes on.
-  HRESULT ole = OleInitialize(nullptr);
-  // The settings dialog has a rich-edit control; without the library it simply lacks it.
-  UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
-  LoadAppIcon();
-  UniqueFont boldFont(CreateBoldFont());
-  SetupFlags.BoldFont = boldFont.get();
+  // OLE, the rich-edit library, the icon and the bold font are prepared by the first dialog
+  // (a silent run has none); COM is initialised by the calls that need it.
 
   bool setupRequest = false;
   bool uninstallRequest = false;
@@ -176,11 +160,7 @@ int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine) {
   if (uninstallRequest)
     RunUninstallMode();
 
-  richEdit.reset();
-  if (SUCCEEDED(ole))
-    OleUninitialize();  // balanced with a successful OleInitialize only
-  boldFont.reset();
-  SetupFlags.BoldFont = nullptr;
+  ReleaseDialogResources();
   CloseSettingsFile();  // written back now, while the log still listens
   log.Close(SetupFlags.ExitCode);
   return SetupFlags.ExitCode;

@@ -39,8 +39,9 @@ bool AppendUnit(wchar_t* dest, size_t& used, size_t capacity, wchar_t unit) {
   return true;
 }
 
-// Marks data cut short: "...(<size> bytes)" replaces the end of dest.
-void MarkCut(wchar_t* dest, size_t capacity, DWORD size) {
+// Marks data cut short: "...(<size> bytes)" replaces the end of the used units of dest (which
+// may hold NUL units of a multi-string). Returns the units used then.
+size_t MarkCut(wchar_t* dest, size_t used, size_t capacity, DWORD size) {
   wchar_t mark[40] = L"...(";
   wchar_t number[24];
   IntToDecimal(size, number, 24);
@@ -48,12 +49,12 @@ void MarkCut(wchar_t* dest, size_t capacity, DWORD size) {
   AppendBounded(mark, L" bytes)");
   const size_t markLength = WideLength(mark);
   if (capacity <= markLength)
-    return;  // too small for the mark: what fits stays
-  size_t used = WideLength(dest);
+    return used;  // too small for the mark: what fits stays
   if (used + markLength >= capacity)
     used = capacity - 1 - markLength;
-  dest[used] = 0;
-  AppendBounded(dest, mark, capacity);
+  for (size_t i = 0; i <= markLength; ++i)
+    dest[used + i] = mark[i];
+  return used + markLength;
 }
 
 }  // namespace
@@ -84,72 +85,50 @@ bool IsRecordingChanges() {
   return g_observerCount != 0;
 }
 
-void RecordChange(const ChangeEvent& change) {
+void RecordChange(const ChangeEvent& change) noexcept {
   if (g_observerCount == 0)
     return;
   ChangeEvent complete = change;
   if (complete.Subject == nullptr)
     complete.Subject = L"";
-  // The latest first; an observer may remove itself (or stop the process) while told.
+  // The latest first; an observer may remove itself (or stop the process) while told. What one
+  // throws (out of memory while it formats its line) is its own loss: the change is made, and
+  // the program goes on as it would without the observer.
   for (size_t i = g_observerCount; i > 0; --i) {
-    if (i <= g_observerCount)
+    if (i > g_observerCount)
+      continue;
+    try {
       g_observers[i - 1]->OnChange(complete);
+    } catch (...) {
+      // dropped: see above
+    }
   }
 }
 
 void RecordChange(ChangeKind kind, const wchar_t* subject, const wchar_t* name,
-                  const wchar_t* detail) {
+                  const wchar_t* detail) noexcept {
   RecordChange(ChangeEvent{kind, subject, name, nullptr, nullptr, detail});
 }
 
 void RecordChangeFromTo(ChangeKind kind, const wchar_t* subject, const wchar_t* name,
-                        const wchar_t* before, const wchar_t* after) {
+                        const wchar_t* before, const wchar_t* after) noexcept {
   RecordChange(ChangeEvent{kind, subject, name, before, after, nullptr});
 }
 
-const wchar_t* ChangeKindName(ChangeKind kind) {
-  switch (kind) {
-    case ChangeKind::KeyCreated:
-      return L"key-created";
-    case ChangeKind::KeyDeleted:
-      return L"key-deleted";
-    case ChangeKind::ValueSet:
-      return L"value-set";
-    case ChangeKind::ValueDeleted:
-      return L"value-deleted";
-    case ChangeKind::SettingSet:
-      return L"setting-set";
-    case ChangeKind::SettingDeleted:
-      return L"setting-deleted";
-    case ChangeKind::FileCreated:
-      return L"file-created";
-    case ChangeKind::FileDeleted:
-      return L"file-deleted";
-    case ChangeKind::FileRenamed:
-      return L"file-renamed";
-    case ChangeKind::AttributesSet:
-      return L"attributes-set";
-    case ChangeKind::DeleteAtRestart:
-      return L"delete-at-restart";
-    case ChangeKind::FolderCreated:
-      return L"folder-created";
-    case ChangeKind::FolderDeleted:
-      return L"folder-deleted";
-    case ChangeKind::Skipped:
-      return L"skipped";
-    case ChangeKind::LeftToScript:
-      return L"left-to-script";
-    case ChangeKind::Association:
-      return L"association";
-    case ChangeKind::Notice:
-      return L"notice";
-  }
-  return L"change";
+size_t ChangeTextLength(const wchar_t* text, size_t length) {
+  if (text == nullptr)
+    return 0;
+  return length == kWholeText ? WideLength(text) : length;
 }
 
-void FormatRegistryData(DWORD type, const BYTE* data, DWORD size, wchar_t* dest, size_t capacity) {
+const wchar_t* ChangeKindName(ChangeKind kind) {
+  return ChangeKindInfoOf(kind).Event;
+}
+
+size_t FormatRegistryData(DWORD type, const BYTE* data, DWORD size, wchar_t* dest,
+                          size_t capacity) {
   if (capacity == 0)
-    return;
+    return 0;
   dest[0] = 0;
   const wchar_t* name = TypeName(type);
   if (name != nullptr) {
@@ -191,6 +170,8 @@ void FormatRegistryData(DWORD type, const BYTE* data, DWORD size, wchar_t* dest,
               AppendUnit(dest, used, capacity, kHex[data[i] & 15]);
     }
   }
-  if (!whole)
-    MarkCut(dest, capacity, size);
+  // The number branch appends by text; the others count their units in used.
+  if (WideLength(dest) > used)
+    used = WideLength(dest);
+  return whole ? used : MarkCut(dest, used, capacity, size);
 }

@@ -9,27 +9,10 @@
 
 #include <cstddef>
 
-enum class ChangeKind {
-  KeyCreated,       // Subject: the key
-  KeyDeleted,       // Subject: the key (its values are reported first, each as ValueDeleted)
-  ValueSet,         // Subject: the key; Name: the value ("" is the default); Before, After
-  ValueDeleted,     // Subject: the key; Name; Before
-  SettingSet,       // Subject: the settings file; Name: the entry; Before, After
-  SettingDeleted,   // Subject: the settings file; Name: the entry; Before
-  FileCreated,      // Subject: the file; Detail "replaced" when one of that name was there
-  FileDeleted,      // Subject: the file; Detail "link" for a link removed as itself
-  FileRenamed,      // Subject: the old name; Name: the new one
-  AttributesSet,    // Subject; Before, After: the attributes in hexadecimal
-  DeleteAtRestart,  // Subject: scheduled for deletion at the next restart
-  FolderCreated,    // Subject
-  FolderDeleted,    // Subject; Detail "link" for a link removed as itself
-  Skipped,          // Subject: a list entry left alone; Detail: why
-  LeftToScript,     // Subject: a file or folder the removal script deletes after the program
-  Association,      // Subject: the extension; Before: the class it held; After: the class it
-                    // holds now (null: its key is gone); Detail: backup taken, given back...
-  Notice,           // Detail: what the user was told or what was started; Subject, Name: its
-                    // paths and command line where there are some
-};
+#include "common/change_kinds.h"
+
+// A text length that means "up to the terminator".
+constexpr size_t kWholeText = static_cast<size_t>(-1);
 
 struct ChangeEvent {
   ChangeKind Kind;
@@ -38,10 +21,23 @@ struct ChangeEvent {
   const wchar_t* Before;   // null: there was none (as opposed to "", an empty one)
   const wchar_t* After;    // null: there is none
   const wchar_t* Detail;   // may be null
+  // The units of Before and After: kWholeText up to the terminator, or a count that may take in
+  // NUL units of the text's own (a multi-string's items).
+  size_t BeforeLength = kWholeText;
+  size_t AfterLength = kWholeText;
 };
 
+// Before or After as this text: there is something there that the reporter could not read
+// (as opposed to null, nothing there). Registry data always carries its type ("REG_SZ:..."),
+// so it is never this text.
+constexpr wchar_t kUnknownData[] = L"unknown";
+
+// The units of one of an event's texts (0 for null).
+size_t ChangeTextLength(const wchar_t* text, size_t length);
+
 // Receives each change once it is made. Called on the thread that made the change; must not
-// make changes of its own (they would not be reported).
+// make changes of its own (they would not be reported). What an observer throws goes no
+// further than RecordChange: a report never changes what the program does.
 class ChangeObserver {
  public:
   virtual void OnChange(const ChangeEvent& change) = 0;
@@ -56,20 +52,24 @@ constexpr size_t kMaxChangeObservers = 4;
 // are not owned and must stay alive until removed. The one added last is told first, so that
 // an observer added before the program starts (a test that stops the process at a change)
 // hears of a change only after the program's own log has written it down.
-bool AddChangeObserver(ChangeObserver* observer);
+[[nodiscard]] bool AddChangeObserver(ChangeObserver* observer);
 void RemoveChangeObserver(ChangeObserver* observer);
 bool IsRecordingChanges();
-void RecordChange(const ChangeEvent& change);
+// Tells every observer, latest first. Never throws: an observer's exception is dropped there.
+void RecordChange(const ChangeEvent& change) noexcept;
 // The common shapes of a report.
 void RecordChange(ChangeKind kind, const wchar_t* subject, const wchar_t* name = nullptr,
-                  const wchar_t* detail = nullptr);
+                  const wchar_t* detail = nullptr) noexcept;
 void RecordChangeFromTo(ChangeKind kind, const wchar_t* subject, const wchar_t* name,
-                        const wchar_t* before, const wchar_t* after);
+                        const wchar_t* before, const wchar_t* after) noexcept;
 
-// The readable name of a change kind, as the log writes it ("value-set").
+// The readable name of a change kind, as the log writes it ("value-set"): its kChangeKinds
+// entry's.
 const wchar_t* ChangeKindName(ChangeKind kind);
 
 // A registry value's data as one text: "<TYPE>:<data>", texts as they are (a multi-string's
 // items separated by NUL units), numbers in decimal, anything else as hexadecimal bytes.
-// dest is always terminated; data that does not fit ends in "..." and the total size.
-void FormatRegistryData(DWORD type, const BYTE* data, DWORD size, wchar_t* dest, size_t capacity);
+// dest is always terminated; data that does not fit ends in "..." and the total size. Returns
+// the units written before the terminator, NUL units inside the text included: the length a
+// report passes on (ChangeEvent::BeforeLength, AfterLength).
+size_t FormatRegistryData(DWORD type, const BYTE* data, DWORD size, wchar_t* dest, size_t capacity);

@@ -52,7 +52,11 @@ bool SetAttributes(const wchar_t* path, DWORD attributes) {
   if (IsRecordingChanges()) {
     wchar_t from[16];
     wchar_t to[16];
-    (void)std::swprintf(from, 16, L"0x%08lx", static_cast<unsigned long>(before));
+    // Attributes that could not be read are unknown, not a value.
+    if (before == INVALID_FILE_ATTRIBUTES)
+      CopyBounded(from, kUnknownData);
+    else
+      (void)std::swprintf(from, 16, L"0x%08lx", static_cast<unsigned long>(before));
     (void)std::swprintf(to, 16, L"0x%08lx", static_cast<unsigned long>(attributes));
     wchar_t full[kPathBufferCapacity];
     FullPathFor(path, full);

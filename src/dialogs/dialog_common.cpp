@@ -1,6 +1,7 @@
 #include "dialogs/dialog_common.h"
 
 #include "dialogs/context_items_dialog.h"
+#include "dialogs/dialog_resources.h"
 #include "lang/dialog_localize.h"
 #include "lang/help.h"
 #include "lang/language_file.h"
@@ -46,6 +47,7 @@ void ClearRtlReading(HWND control) {
 }
 
 INT_PTR RunModalDialog(const wchar_t* templateName, HWND owner, DLGPROC procedure, LPARAM param) {
+  PrepareDialogResources();
   INT_PTR result = DialogBoxParamW(ResourceModule, templateName, owner, procedure, param);
   if (result == -1 && OwnInstance != ResourceModule) {
     result = DialogBoxParamW(OwnInstance, templateName, owner, procedure, param);

@@ -22,7 +22,8 @@ void ClearRtlReading(HWND control);
 
 // DialogBoxParamW on the template of the language library (ResourceModule); when that dialog
 // cannot be created at all (-1: a library without the template, no desktop to show it on), the
-// same from the program's own template (OwnInstance). -1 only when both failed.
+// same from the program's own template (OwnInstance). -1 only when both failed. Prepares what
+// dialogs need first (PrepareDialogResources).
 INT_PTR RunModalDialog(const wchar_t* templateName, HWND owner, DLGPROC procedure, LPARAM param);
 
 // The context-menu items dialog, owned by owner; cascaded tells it whether the settings dialog

@@ -6,6 +6,7 @@
 #include "common/setup_flags.h"
 #include "common/string_util.h"
 #include "dialogs/dialog_common.h"
+#include "dialogs/dialog_template.h"
 #include "integration/apply_integration.h"
 #include "integration/associations.h"
 #include "integration/os_version.h"
@@ -124,6 +125,41 @@ void OnCommand(HWND dialog, int id) {
   }
 }
 
+// The stored choices with the /init text applied, as the dialog's boxes hold them: each
+// association row and each flag that has a box on or off, the rest (slots 18 and 19) off.
+IntegrationOptions ChoicesAsTheBoxesHoldThem() {
+  IntegrationOptions loaded = {};
+  LoadIntegrationOptions(loaded);
+  ApplyInitText(SetupFlags.InitText, loaded);
+  IntegrationOptions options = {};
+  for (int row = 0; row < kAssociationRows; ++row) {
+    options.Associations[row] = loaded.Associations[row] != 0 ? 1 : 0;
+  }
+  for (const FlagBox& box : kFlagBoxes)
+    options.*box.Field = loaded.*box.Field != 0 ? 1 : 0;
+  return options;
+}
+
+// True when every settings dialog that RunModalDialog could create has a check box for every
+// choice: a silent one would then confirm exactly ChoicesAsTheBoxesHoldThem. (With no template
+// at all no dialog can be created, and a silent run confirms those choices all the same.)
+bool EveryDialogHoldsEveryChoice() {
+  int ids[kAssociationRows + ARRAYSIZE(kFlagBoxes)];
+  size_t count = 0;
+  for (int row = 0; row < kAssociationRows; ++row)
+    ids[count++] = AssociationTable[row].DialogControl;
+  for (const FlagBox& box : kFlagBoxes)
+    ids[count++] = box.ControlId;
+  const HMODULE modules[] = {ResourceModule, OwnInstance};
+  for (HMODULE module : modules) {
+    if (HasDialogTemplate(module, L"SETUPDLG") &&
+        !TemplateHasCheckBoxes(module, L"SETUPDLG", ids, count)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void ApplyInitText(const wchar_t* initText, IntegrationOptions& options) {
@@ -212,6 +248,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 bool ShowSetupDialog() {
+  // A silent dialog confirms itself before it is shown. Where that confirms exactly what the
+  // choices are without it, it is not built at all.
+  if (SetupFlags.Silent && EveryDialogHoldsEveryChoice()) {
+    ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
+    return true;
+  }
   Outcome = SetupOutcome::None;
   INT_PTR result = RunModalDialog(L"SETUPDLG", nullptr, SetupDialogProc, 0);
   if (Outcome != SetupOutcome::None)
@@ -228,17 +270,7 @@ bool ShowSetupDialog() {
     SetupFlags.ExitCode = 1;
     return false;
   }
-  IntegrationOptions loaded = {};
-  LoadIntegrationOptions(loaded);
-  ApplyInitText(SetupFlags.InitText, loaded);
-  // The dialog's check boxes hold only on or off, and no box for slots 18 and 19.
-  IntegrationOptions options = {};
-  for (int row = 0; row < kAssociationRows; ++row) {
-    options.Associations[row] = loaded.Associations[row] != 0 ? 1 : 0;
-  }
-  for (const FlagBox& box : kFlagBoxes)
-    options.*box.Field = loaded.*box.Field != 0 ? 1 : 0;
-  ConfirmIntegrationChoices(options);
+  ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
   return true;
 }
 

@@ -9,7 +9,9 @@
 
 // Runs Setup mode's settings step. True when the choices were saved and applied: after OK, or
 // in a silent run, also without any window when no dialog can be created (no desktop, a
-// template missing from both the language library and the program). False when nothing was
+// template missing from both the language library and the program). A silent run builds no
+// dialog when every template it could use has a box for every choice: the dialog would only
+// confirm the same choices. False when nothing was
 // applied: after Cancel, or when an interactive run cannot show the dialog; ExitCode is then 1.
 bool ShowSetupDialog();
 

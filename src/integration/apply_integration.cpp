@@ -43,10 +43,9 @@ bool RegisterAppPaths() {
   CutFileName(folder);  // no trailing backslash, except for a drive root
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
 
-  SetRegistryView(KEY_WOW64_32KEY);
+  const ScopedRegistryView inView(KEY_WOW64_32KEY);
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", archiver);
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
-  SetRegistryView(0);
   return true;
 }
 

@@ -89,21 +89,39 @@ void ReportLeftToHolder(const wchar_t* extension, const wchar_t* backupKey) {
   ReportAssociation(extension, holder, holder, L"held by another program: left to it");
 }
 
-void TakeBackup(const wchar_t* extension, bool withShellNew) {
-  wchar_t type[kTypeCapacity];
-  (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", type, L"", kTypeCapacity);
+// type: the class the extension names now, as ReadCurrentClass read it just before.
+void TakeBackup(const wchar_t* extension, const wchar_t* type, bool withShellNew) {
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
   const bool exists = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
-  (void)WriteUserInt(backupKey, L"Exist", exists ? 1 : 0);
-  (void)WriteUserString(backupKey, L"Type", type);
+  // The report says what the writes achieved: a backup is taken only when all of it is kept.
+  bool kept = WriteUserInt(backupKey, L"Exist", exists ? 1 : 0) == ERROR_SUCCESS;
+  kept = WriteUserString(backupKey, L"Type", type) == ERROR_SUCCESS && kept;
   if (withShellNew) {
     wchar_t shellNew[kPathBufferCapacity];
     ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
-    (void)WriteUserString(backupKey, L"ShellNew", shellNew);
+    kept = WriteUserString(backupKey, L"ShellNew", shellNew) == ERROR_SUCCESS && kept;
   }
-  ReportAssociation(extension, exists ? type : nullptr, nullptr,
-                    exists ? L"backup taken" : L"backup taken (no key before)");
+  const wchar_t* what = !kept    ? L"backup could not be written"
+                        : exists ? L"backup taken"
+                                 : L"backup taken (no key before)";
+  ReportAssociation(extension, exists ? type : nullptr, nullptr, what);
+}
+
+// Reports a give-back from its outcome, read back from the registry: the class the extension
+// holds now (none when its key is gone) and whether that is what it held before it was taken.
+void ReportGivenBack(const wchar_t* extension, const wchar_t* holder, bool previouslyAbsent,
+                     const wchar_t* type) {
+  if (!IsRecordingChanges())
+    return;
+  wchar_t now[kTypeCapacity];
+  ReadCurrentClass(extension, now);
+  const bool keyLeft = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
+  // An extension that had no key is given back once it names no class (its key gone, or kept
+  // alive by another program's subkeys with its default value cleared).
+  const bool givenBack = previouslyAbsent ? now[0] == 0 : keyLeft && CompareNoCase(now, type) == 0;
+  ReportAssociation(extension, holder, keyLeft ? now : nullptr,
+                    givenBack ? L"given back" : L"could not be given back");
 }
 
 // Writes a backup type back; a key that did not exist before is deleted again (which does
@@ -123,7 +141,7 @@ void WriteBackBackup(const wchar_t* extension, bool previouslyAbsent, const wcha
   } else {
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", type);
   }
-  ReportAssociation(extension, holder, previouslyAbsent ? nullptr : type, L"given back");
+  ReportGivenBack(extension, holder, previouslyAbsent, type);
 }
 
 // The volume extensions of the own format are taken with a backup of their own, so that a
@@ -132,8 +150,10 @@ void TakeVolumes() {
   for (unsigned i = 0; i < kVolumesTaken; ++i) {
     wchar_t extension[8];
     VolumeExtension(i, extension);
-    if (!IsOwnAssociation(extension))
-      TakeBackup(extension, false);
+    wchar_t current[kTypeCapacity];
+    ReadCurrentClass(extension, current);
+    if (!IsArchiverClass(current))
+      TakeBackup(extension, current, false);
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"Vellox");
   }
 }
@@ -163,9 +183,9 @@ void GiveBackVolumes(bool ownFormatAbsent, const wchar_t* ownFormatType) {
   }
 }
 
-bool IsRevOurs() {
-  wchar_t type[kTypeCapacity];
-  (void)ReadSettingString(HKEY_CLASSES_ROOT, kRevExtension, L"", type, L"", kTypeCapacity);
+// type receives the class ".rev" names now.
+bool IsRevOurs(wchar_t (&type)[kTypeCapacity]) {
+  ReadCurrentClass(kRevExtension, type);
   return CompareNoCase(type, kRevClass) == 0;
 }
 
@@ -173,8 +193,9 @@ bool IsRevOurs() {
 // is kept while ".rev" is still ours) and only its default value is changed, so another
 // program's subkeys under it stay as they are.
 void TakeRevAssociation() {
-  if (!IsRevOurs())
-    TakeBackup(kRevExtension, false);
+  wchar_t current[kTypeCapacity];
+  if (!IsRevOurs(current))
+    TakeBackup(kRevExtension, current, false);
   (void)WriteSettingString(HKEY_CLASSES_ROOT, kRevExtension, L"", kRevClass);
 }
 
@@ -253,17 +274,23 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
 
+  // Whether the extension names the archiver: known without reading it again once the class
+  // has been written (the volumes and the template change other keys).
+  bool own = false;
   if (associate) {
-    if (!IsOwnAssociation(extension))
-      TakeBackup(extension, true);
-    (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", zip ? L"Vellox.ZIP" : L"Vellox");
+    wchar_t current[kTypeCapacity];
+    ReadCurrentClass(extension, current);
+    if (!IsArchiverClass(current))
+      TakeBackup(extension, current, true);
+    own = WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", zip ? L"Vellox.ZIP" : L"Vellox") ==
+          ERROR_SUCCESS;
     if (ownFormat)
       TakeVolumes();
     if (wantTemplate && (ownFormat || zip))
       InstallNewTemplate(extension, ownFormat);
   }
 
-  if (!IsOwnAssociation(extension)) {
+  if (!own && !IsOwnAssociation(extension)) {
     if (!associate)
       ReportLeftToHolder(extension, backupKey);
     // Another program has taken the own format meanwhile: the extension is its now, but the
@@ -277,6 +304,8 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
   }
   if (associate && wantTemplate)
     return;
+  if (associate && !ownFormat && !zip)
+    return;  // nothing to give back, no entry to restore
 
   const bool previouslyAbsent = ReadUserInt(backupKey, L"Exist", 1) == 0;
   // The "New" entry goes back first, while the extension still names the archiver: a run
@@ -302,7 +331,8 @@ void ReleaseAceAssociation() {
 void ReleaseRevAssociation() {
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(kRevExtension, backupKey);
-  if (!IsRevOurs()) {
+  wchar_t current[kTypeCapacity];
+  if (!IsRevOurs(current)) {
     ReportLeftToHolder(kRevExtension, backupKey);
     return;  // another program's now (or nobody's): left exactly as it is
   }

@@ -8,6 +8,7 @@
 #include "common/path_util.h"
 #include "common/program_path.h"
 #include "common/win_handles.h"
+#include "integration/com_apartment.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -29,6 +30,7 @@ void RunContextMenuPackage(PackageAction action) {
       !FileExists(installer))
     return;
 
+  ComApartment com;  // the shell may hand the start to a handler that needs COM
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   // No error box from the shell: a failure is not reported, and an unattended uninstall must

@@ -8,6 +8,7 @@
 
 #include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "integration/com_apartment.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ bool NameIsWindows10(const wchar_t* name) {
 
 // The real query, through the WMI locator of the running system.
 bool QueryWmiWindows10() {
+  ComApartment com;  // declared first: released after the WMI objects
   ComPtr<IWbemLocator> locator;
   if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                               locator.put_void()))) {

@@ -168,17 +168,17 @@ void RegisterShellExtension(const IntegrationOptions& options, const wchar_t* dl
   if (options.ShellExt) {
     wchar_t dllPath[kPathBufferCapacity];
     if (ProgramSiblingPath(dllName, dllPath, kPathBufferCapacity) && IsExistingFile(dllPath)) {
-      SetRegistryView(view);
+      const ScopedRegistryView inView(view);
       WriteClassKeys(classId, dllPath);
-      SetRegistryView(0);
     }
     for (const HandlerKey& key : kHandlerKeys)
       WriteKey(key, names);
   } else {
     DeleteClassKeys(classId);
-    SetRegistryView(view);
-    DeleteClassKeys(classId);
-    SetRegistryView(0);
+    {
+      const ScopedRegistryView inView(view);
+      DeleteClassKeys(classId);
+    }
     for (const HandlerKey& key : kHandlerKeys)
       RemoveKey(key, names);
   }

@@ -14,6 +14,7 @@
 #include "common/string_util.h"
 #include "common/test_seams.h"
 #include "common/win_handles.h"
+#include "integration/com_apartment.h"
 #include "integration/os_version.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
@@ -157,6 +158,7 @@ bool GetKnownFolder(wchar_t* buffer, size_t capacity, int csidl) {
 
 bool CreateShellLink(const wchar_t* target, const wchar_t* linkPath, const wchar_t* workDir,
                      const wchar_t* description, const wchar_t* iconPath) {
+  ComApartment com;  // declared first: released after the link objects
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               link.put_void()))) {
@@ -184,6 +186,7 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
                      const wchar_t* iconPath) {
   if (!IsIntegrationEnabled())
     return;
+  ComApartment com;  // one apartment for all the shortcuts of the run
   wchar_t folder[kPathBufferCapacity];
   if (!ProgramSiblingPath(L"", folder, kPathBufferCapacity))  // the folder, trailing backslash kept
     return;

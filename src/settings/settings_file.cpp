@@ -4,7 +4,6 @@
 #include <cstring>
 #include <cwchar>
 
-#include "common/change_record.h"
 #include "common/error_handler.h"
 #include "common/file.h"
 #include "common/path_util.h"
@@ -25,37 +24,6 @@ bool SameName(const wchar_t* a, const wchar_t* b) {
 
 bool StartsWith(const wchar_t* text, const wchar_t* prefix, size_t prefixLength) {
   return std::wcsncmp(text, prefix, prefixLength) == 0;
-}
-
-wchar_t* DuplicateText(const wchar_t* text, size_t n) {
-  auto* copy = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
-  if (copy == nullptr)
-    return nullptr;
-  std::memcpy(copy, text, n * sizeof(wchar_t));
-  copy[n] = 0;
-  return copy;
-}
-
-void FreeEntry(SettingsEntry* entry) {
-  std::free(entry->EntryName);
-  std::free(entry->EntryValue);
-  std::free(entry);
-}
-
-// A new entry with copies of both texts; out of memory ends the operation (VLX_EXIT 8).
-SettingsEntry* NewEntry(const wchar_t* name, size_t nameLength, const wchar_t* value,
-                        size_t valueLength, EntryKind kind) {
-  auto* entry = static_cast<SettingsEntry*>(std::malloc(sizeof(SettingsEntry)));
-  wchar_t* nameCopy = DuplicateText(name, nameLength);
-  wchar_t* valueCopy = DuplicateText(value, valueLength);
-  if (entry == nullptr || nameCopy == nullptr || valueCopy == nullptr) {
-    std::free(entry);
-    std::free(nameCopy);
-    std::free(valueCopy);
-    Errors().MemoryError();
-  }
-  *entry = {nameCopy, valueCopy, kind, NameHash(nameCopy), nullptr};
-  return entry;
 }
 
 // Where the file would be: beside the program, else in the suite's application-data folder.
@@ -147,6 +115,44 @@ void ReadSwitches(SettingsFile& store, bool writeBack) {
 
 }  // namespace
 
+wchar_t* DuplicateText(const wchar_t* text, size_t n) {
+  auto* copy = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+  if (copy == nullptr)
+    return nullptr;
+  std::memcpy(copy, text, n * sizeof(wchar_t));
+  copy[n] = 0;
+  return copy;
+}
+
+void FreeEntry(SettingsEntry* entry) {
+  std::free(entry->EntryName);
+  std::free(entry->EntryValue);
+  std::free(entry);
+}
+
+SettingsEntry* NewEntry(const wchar_t* name, size_t nameLength, const wchar_t* value,
+                        size_t valueLength, EntryKind kind) {
+  auto* entry = static_cast<SettingsEntry*>(std::malloc(sizeof(SettingsEntry)));
+  wchar_t* nameCopy = DuplicateText(name, nameLength);
+  wchar_t* valueCopy = DuplicateText(value, valueLength);
+  if (entry == nullptr || nameCopy == nullptr || valueCopy == nullptr) {
+    std::free(entry);
+    std::free(nameCopy);
+    std::free(valueCopy);
+    Errors().MemoryError();
+  }
+  *entry = {nameCopy, valueCopy, kind, NameHash(nameCopy), nullptr};
+  return entry;
+}
+
+void FreeEntries(SettingsEntry* first) {
+  while (first != nullptr) {
+    SettingsEntry* next = first->Next;
+    FreeEntry(first);
+    first = next;
+  }
+}
+
 uint32_t NameHash(const wchar_t* name) {
   uint32_t hash = 2166136261u;
   for (; *name != 0; ++name) {
@@ -193,8 +199,6 @@ void SettingsFile::RemoveWhere(const wchar_t* text, bool prefix) {
     SettingsEntry* next = e->Next;
     bool match = prefix ? StartsWith(e->EntryName, text, length) : SameName(e->EntryName, text);
     if (match) {
-      if (WritesBack())
-        RecordChangeFromTo(ChangeKind::SettingDeleted, Path, e->EntryName, e->EntryValue, nullptr);
       if (previous == nullptr) {
         First = next;
       } else {
@@ -211,13 +215,11 @@ void SettingsFile::RemoveWhere(const wchar_t* text, bool prefix) {
 }
 
 void SettingsFile::Free() {
-  SettingsEntry* e = First;
-  while (e != nullptr) {
-    SettingsEntry* next = e->Next;
-    FreeEntry(e);
-    e = next;
-  }
+  FreeEntries(First);
   First = Last = nullptr;
+  FreeEntries(Saved);
+  Saved = nullptr;
+  SavedKnown = false;
   if (Loaded)
     Closed = true;
   Loaded = false;
@@ -250,6 +252,7 @@ void SettingsFile::LoadFrom(const wchar_t* path, File& file) {
     bool whole = ReadTextLines(file, lines);
     (void)file.Close();  // a read-only handle; a failed close is reported by the file object
     ParseLines(*this, lines);
+    KeepSavedEntries(*this);  // what the file holds, before the switches are written back
     Loaded = true;
     // A read error part way (a flaky stick or network share) leaves a picture without the
     // rest of the file: serve it, but never write it back over the whole file.
@@ -271,132 +274,6 @@ SettingsFile& TheSettingsFile() {
 
 void LoadSettingsFile() {
   TheSettingsFile().Load();
-}
-
-bool IniTakesRequest(HKEY root, const wchar_t* path) {
-  SettingsFile& store = TheSettingsFile();
-  store.Load();
-  // A closed store keeps the file's requests: they must not reach the registry, which a
-  // portable installation never used for its own settings.
-  if (!store.Loaded && !store.Closed)
-    return false;
-  if (root != HKEY_CURRENT_USER && root != HKEY_LOCAL_MACHINE && root != nullptr)
-    return false;
-  return path == nullptr || path[0] != L'\\';
-}
-
-IniRoute IniRouteRequest(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
-                         size_t capacity) {
-  if (!IniTakesRequest(root, path))
-    return IniRoute::NotTaken;
-  if (path == nullptr)
-    path = L"";
-  if (name == nullptr)
-    name = L"";
-  const wchar_t* prefix = root == HKEY_CURRENT_USER    ? L"HKCU\\"
-                          : root == HKEY_LOCAL_MACHINE ? L"HKLM\\"
-                                                       : L"";
-  // Built in kPathBufferCapacity units (JoinPath's own limit) and accepted only when it fits the
-  // caller's buffer whole: a cut-short name could address some other entry.
-  if (WideLength(prefix) + WideLength(path) + 1 + WideLength(name) >= kPathBufferCapacity) {
-    return IniRoute::NameTooLong;
-  }
-  wchar_t built[kPathBufferCapacity];
-  CopyBounded(built, prefix);
-  AppendBounded(built, path);
-  JoinPath(built, name, built, kPathBufferCapacity);
-  if (WideLength(built) >= capacity)
-    return IniRoute::NameTooLong;
-  CopyBounded(dest, built, capacity);
-  return IniRoute::Taken;
-}
-
-bool IniEntryNameFor(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
-                     size_t capacity) {
-  return IniRouteRequest(root, path, name, dest, capacity) == IniRoute::Taken;
-}
-
-const wchar_t* IniFindValue(const wchar_t* entryName) {
-  SettingsEntry* e = TheSettingsFile().Find(entryName);
-  return e != nullptr ? e->EntryValue : nullptr;
-}
-
-void IniSetValue(const wchar_t* entryName, const wchar_t* value, EntryKind kind) {
-  if (value == nullptr)
-    value = L"";
-  SettingsFile& store = TheSettingsFile();
-  size_t valueLength = WideLength(value);
-  if (SettingsEntry* e = store.Find(entryName)) {
-    wchar_t* copy = DuplicateText(value, valueLength);
-    if (copy == nullptr)
-      Errors().MemoryError();
-    if (store.WritesBack())
-      RecordChangeFromTo(ChangeKind::SettingSet, store.Path, entryName, e->EntryValue, copy);
-    std::free(e->EntryValue);
-    e->EntryValue = copy;
-    e->Kind = kind;
-    return;
-  }
-  store.Append(NewEntry(entryName, WideLength(entryName), value, valueLength, kind));
-  if (store.WritesBack())
-    RecordChangeFromTo(ChangeKind::SettingSet, store.Path, entryName, nullptr, value);
-}
-
-bool IniHasKey(HKEY root, const wchar_t* path, bool* found) {
-  wchar_t prefix[kIniEntryNameCapacity];
-  IniRoute route = IniRouteRequest(root, path, L"", prefix, kIniEntryNameCapacity);
-  *found = false;
-  if (route == IniRoute::NotTaken)
-    return !IniIntegrationSwitch();
-  if (route == IniRoute::Taken) {
-    size_t length = WideLength(prefix);
-    for (SettingsEntry* e = TheSettingsFile().First; e != nullptr; e = e->Next) {
-      if (StartsWith(e->EntryName, prefix, length)) {
-        *found = true;
-        break;
-      }
-    }
-  }
-  return true;
-}
-
-bool IniDeleteEntries(HKEY root, const wchar_t* path, const wchar_t* name) {
-  wchar_t entryName[kIniEntryNameCapacity];
-  IniRoute route = IniRouteRequest(root, path, name, entryName, kIniEntryNameCapacity);
-  if (route == IniRoute::NotTaken)
-    return !IniIntegrationSwitch();
-  if (route == IniRoute::Taken) {
-    // With the empty value name the entry name is the key prefix (it ends in '\').
-    bool wholeKey = name == nullptr || name[0] == 0;
-    TheSettingsFile().RemoveWhere(entryName, wholeKey);
-  }
-  return true;
-}
-
-bool IniReadInt(HKEY root, const wchar_t* path, const wchar_t* name, int64_t def, int64_t* value) {
-  wchar_t entryName[kIniEntryNameCapacity];
-  IniRoute route = IniRouteRequest(root, path, name, entryName, kIniEntryNameCapacity);
-  *value = def;
-  if (route == IniRoute::NotTaken)
-    return !IniIntegrationSwitch();
-  if (route == IniRoute::Taken) {
-    if (const wchar_t* text = IniFindValue(entryName))
-      *value = DecimalToInt(text);
-  }
-  return true;
-}
-
-bool IniWriteInt(HKEY root, const wchar_t* path, const wchar_t* name, int64_t number) {
-  wchar_t entryName[kIniEntryNameCapacity];
-  IniRoute route = IniRouteRequest(root, path, name, entryName, kIniEntryNameCapacity);
-  if (route == IniRoute::NotTaken)
-    return !IniIntegrationSwitch();
-  if (route == IniRoute::Taken) {
-    wchar_t text[20];
-    IntToDecimal(number, text, 20);
-    IniSetValue(entryName, text, EntryKind::Plain);
-  }
-  return true;
 }
 
 bool IniIntegrationSwitch() {

@@ -43,7 +43,8 @@ bool IniEntryNameFor(HKEY root, const wchar_t* path, const wchar_t* name, wchar_
                      size_t capacity);
 // The value of the first entry with exactly that name, or null. Valid until the entry changes.
 const wchar_t* IniFindValue(const wchar_t* entryName);
-// Replaces value and kind of the first entry with that name, or appends a new entry.
+// Replaces value and kind of the first entry with that name, or appends a new entry. In memory
+// only: the file takes it at the next save (WriteSettingsFile).
 void IniSetValue(const wchar_t* entryName, const wchar_t* value, EntryKind kind);
 
 // The next four return true when the request was handled: taken by the file, or dropped
@@ -69,7 +70,11 @@ bool SettingsFileInUse(wchar_t* path = nullptr, size_t capacity = 0);
 // written beside the file and then replaces it in one step, so a failed save leaves the
 // previous file intact. A file that is a link is written through it: the link stays, and its
 // target is replaced. The replaced file keeps its attributes and access rights.
-bool WriteSettingsFile();
+// Changes to the entries are reported only here, once the file holds them: each entry the save
+// changed (setting-set, setting-deleted, in name order) after the file itself (file-created).
+// A save that does not happen while entries differ from the file's is reported as a notice
+// that the file keeps its former content.
+[[nodiscard]] bool WriteSettingsFile();
 // Frees every entry. After a file was in use, nothing searches for, loads or writes a settings
 // file for the rest of the process: requests for the suite's own keys are served from memory
 // only (reads give their defaults unless written since) and never reach the registry, which a

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/file.h"
+#include "common/grow_array.h"
 #include "common/string_util.h"
 #include "settings/settings_file.h"
 
@@ -19,6 +20,25 @@ struct SettingsEntry {
 
 // A hash of a name's code units (FNV-1a).
 uint32_t NameHash(const wchar_t* name);
+// A new entry with copies of both texts; out of memory ends the operation (VLX_EXIT 8).
+SettingsEntry* NewEntry(const wchar_t* name, size_t nameLength, const wchar_t* value,
+                        size_t valueLength, EntryKind kind);
+// A copy of n units of text, terminated; null when out of memory.
+wchar_t* DuplicateText(const wchar_t* text, size_t n);
+void FreeEntry(SettingsEntry* entry);
+// Frees a whole list.
+void FreeEntries(SettingsEntry* first);
+
+// An entry and its place in its list: equal names keep their order, so the entry that reads
+// see first is still the first after a save and a reload.
+struct SortItem {
+  const SettingsEntry* Entry;
+  size_t Position;
+};
+// The entries of a list sorted by name (code-unit order), equal names in list order.
+void SortEntries(const SettingsEntry* first, GrowArray<SortItem>& sorted);
+// Name order of two sorted items (<0, 0, >0), positions aside.
+int CompareNames(const SortItem& a, const SortItem& b);
 
 class SettingsFile {
  public:
@@ -45,9 +65,6 @@ class SettingsFile {
   SettingsEntry* Find(const wchar_t* name) const;
   // Removes and frees every entry whose name equals text (or begins with it, for a prefix).
   void RemoveWhere(const wchar_t* text, bool prefix);
-  // True while changes to the entries go to the file when the process ends: the only time
-  // they are reported as changes.
-  bool WritesBack() const { return Loaded && !Closed && !Partial && SaveSettings; }
 
   wchar_t Path[kPathCapacity] = {};
   bool SearchDone = false;
@@ -56,9 +73,27 @@ class SettingsFile {
   bool Closed = false;   // freed after a file was in use (see Free)
   SettingsEntry* First = nullptr;
   SettingsEntry* Last = nullptr;
+  // The entries as the file on the disk holds them: as loaded, then as last written. Changes
+  // to the entries are reported once a save has put them in the file, as the difference
+  // between these and the entries written (settings_file_changes.cpp). Not known: no memory
+  // was left to keep them, and no difference is reported rather than a wrong one.
+  SettingsEntry* Saved = nullptr;
+  bool SavedKnown = false;
   bool AppData = true;
   bool Integration = true;
   bool SaveSettings = true;
 };
 
 SettingsFile& TheSettingsFile();
+
+// Keeps a copy of the entries as the file now holds them (after a load or a save). Never
+// throws: without memory for the copy the picture is marked not known.
+void KeepSavedEntries(SettingsFile& store) noexcept;
+// After a save has put the entries in the file: reports each entry it changed (setting-set,
+// setting-deleted) while an observer listens, then keeps the entries as the file's. Never
+// throws.
+void ReportSavedSettings(SettingsFile& store) noexcept;
+// After a save that did not happen (it failed, or the file was loaded only in part): reports
+// that the file was not written and keeps its former content, when any entry differs from the
+// file's. Never throws.
+void ReportUnsavedSettings(const SettingsFile& store) noexcept;

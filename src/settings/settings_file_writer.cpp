@@ -24,25 +24,12 @@ namespace {
 constexpr wchar_t kTempSuffix[] = L".tmp";
 constexpr uint32_t kWritePiece = 1u << 20;
 
-// An entry and its place in the list: equal names keep their order, so the entry that reads
-// see first is still the first after a save and a reload.
-struct SortItem {
-  const SettingsEntry* Entry;
-  size_t Position;
-};
-
 int CompareEntryNames(const void* a, const void* b) {
   const auto* x = static_cast<const SortItem*>(a);
   const auto* y = static_cast<const SortItem*>(b);
-  const wchar_t* p = x->Entry->EntryName;
-  const wchar_t* q = y->Entry->EntryName;
-  while (*p != 0 && *p == *q) {
-    ++p;
-    ++q;
-  }
-  // Code-unit order: wchar_t is an unsigned 16-bit unit here.
-  if (*p != *q)
-    return static_cast<uint16_t>(*p) < static_cast<uint16_t>(*q) ? -1 : 1;
+  const int names = CompareNames(*x, *y);
+  if (names != 0)
+    return names;
   if (x->Position != y->Position)
     return x->Position < y->Position ? -1 : 1;
   return 0;
@@ -59,11 +46,7 @@ void Put(GrowArray<wchar_t>& text, const wchar_t* piece) {
 // The whole file as UTF-16 units, mark first.
 void FormatEntries(const SettingsFile& store, GrowArray<wchar_t>& text) {
   GrowArray<SortItem> sorted;
-  size_t position = 0;
-  for (const SettingsEntry* e = store.First; e != nullptr; e = e->Next) {
-    sorted.Push(SortItem{e, position++});
-  }
-  HeapSortArray(sorted.Data(), sorted.Count(), sizeof(SortItem), CompareEntryNames);
+  SortEntries(store.First, sorted);
   text.Push(0xFEFF);
   for (size_t i = 0; i < sorted.Count(); ++i) {
     const SettingsEntry* e = sorted[i].Entry;
@@ -264,14 +247,44 @@ bool WriteSettingsFileNow(const SettingsFile& store) {
 
 }  // namespace
 
+int CompareNames(const SortItem& a, const SortItem& b) {
+  const wchar_t* p = a.Entry->EntryName;
+  const wchar_t* q = b.Entry->EntryName;
+  while (*p != 0 && *p == *q) {
+    ++p;
+    ++q;
+  }
+  // Code-unit order: wchar_t is an unsigned 16-bit unit here.
+  if (*p != *q)
+    return static_cast<uint16_t>(*p) < static_cast<uint16_t>(*q) ? -1 : 1;
+  return 0;
+}
+
+void SortEntries(const SettingsEntry* first, GrowArray<SortItem>& sorted) {
+  sorted.Clear();
+  size_t position = 0;
+  for (const SettingsEntry* e = first; e != nullptr; e = e->Next)
+    sorted.Push(SortItem{e, position++});
+  HeapSortArray(sorted.Data(), sorted.Count(), sizeof(SortItem), CompareEntryNames);
+}
+
 bool WriteSettingsFile() {
   SettingsFile& store = TheSettingsFile();
-  if (!store.Loaded || !store.SaveSettings || store.Partial)
+  if (!store.Loaded || !store.SaveSettings)
     return false;
-  try {
-    return WriteSettingsFileNow(store);
-  } catch (...) {
-    // Out of memory while building the content: nothing was replaced.
-    return false;
+  bool written = false;
+  if (!store.Partial) {
+    try {
+      written = WriteSettingsFileNow(store);
+    } catch (...) {
+      // Out of memory while building the content: nothing was replaced.
+    }
   }
+  // The entries' changes are reported only now that the file holds them, or not at all.
+  if (written) {
+    ReportSavedSettings(store);
+  } else {
+    ReportUnsavedSettings(store);
+  }
+  return written;
 }

@@ -30,16 +30,18 @@ uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def);
 // longer value fails with ERROR_MORE_DATA) and dest is always terminated, also when the stored
 // text carries no terminator of its own. On failure dest is empty and the system's code is
 // returned; ERROR_SUCCESS otherwise. Nothing is written when capacity is 0.
-LONG ReadRegistryText(HKEY key, const wchar_t* name, wchar_t* dest, size_t capacity);
+[[nodiscard]] LONG ReadRegistryText(HKEY key, const wchar_t* name, wchar_t* dest, size_t capacity);
 // The value's text or the default in dest; true when the text came from the store.
 bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
                        const wchar_t* def, size_t capacity);
 bool ReadUserString(const wchar_t* path, const wchar_t* name, wchar_t* dest, const wchar_t* def,
                     size_t capacity);
-LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* text);
-LONG WriteUserString(const wchar_t* path, const wchar_t* name, const wchar_t* text);
-LONG WriteSettingInt(HKEY root, const wchar_t* path, const wchar_t* name, uint32_t value);
-LONG WriteUserInt(const wchar_t* path, const wchar_t* name, uint32_t value);
+[[nodiscard]] LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name,
+                                      const wchar_t* text);
+[[nodiscard]] LONG WriteUserString(const wchar_t* path, const wchar_t* name, const wchar_t* text);
+[[nodiscard]] LONG WriteSettingInt(HKEY root, const wchar_t* path, const wchar_t* name,
+                                   uint32_t value);
+[[nodiscard]] LONG WriteUserInt(const wchar_t* path, const wchar_t* name, uint32_t value);
 void DeleteSettingValue(HKEY root, const wchar_t* path, const wchar_t* name);
 void DeleteUserValue(const wchar_t* path, const wchar_t* name);
 // One key, which must have no subkeys (a key with subkeys survives).
@@ -49,9 +51,21 @@ void DeleteSettingsTree(HKEY root, const wchar_t* path);
 // Raw recursive deletion by repeated depth-first passes; the parent itself is never deleted.
 void DeleteRegistryTree(HKEY parent, const wchar_t* subkey);
 // 0 or KEY_WOW64_32KEY; added to open-for-read, create and single-key delete only.
-// A caller that sets it resets it to 0 before it returns.
+// A caller that sets it resets it to 0 before it returns: ScopedRegistryView does.
 void SetRegistryView(REGSAM flag);
+// Sets the view for its lifetime and puts the former one back when it goes, also on an early
+// return or an exception.
+class ScopedRegistryView {
+ public:
+  explicit ScopedRegistryView(REGSAM flag);
+  ~ScopedRegistryView();
+  ScopedRegistryView(const ScopedRegistryView&) = delete;
+  ScopedRegistryView& operator=(const ScopedRegistryView&) = delete;
+
+ private:
+  REGSAM previous_;
+};
 // False only while a settings file is in use whose Global\Integration is 0.
 bool IsIntegrationEnabled();
 // Writes the settings file back; false when nothing was written.
-bool SaveSettingsFile();
+[[nodiscard]] bool SaveSettingsFile();

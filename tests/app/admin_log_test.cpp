@@ -39,6 +39,11 @@ TEST(AdminLog, WritesOneLinePerChangeEscapedSoThatEveryTextComesBack) {
     RecordChangeFromTo(ChangeKind::ValueSet, L"HKEY_CURRENT_USER\\Software\\Vellox", L"a\tb",
                        nullptr, L"REG_SZ:50% \x00e9\x20ac\xd83d\xde00 \xd800.\r\n");
     RecordChange(ChangeKind::Skipped, L"C:\\x\\f.txt", nullptr, L"missing");
+    // A multi-string's items whole, and the units at which readers break lines escaped.
+    ChangeEvent multi{ChangeKind::ValueDeleted, L"K",    L"M",
+                      L"REG_MULTI_SZ:a\0b",     nullptr, L"\x0085\x2028\x2029"};
+    multi.BeforeLength = 16;
+    RecordChange(multi);
     log.Close(0);
     RecordChange(ChangeKind::Notice, L"after the close: not written");
   }
@@ -51,10 +56,45 @@ TEST(AdminLog, WritesOneLinePerChangeEscapedSoThatEveryTextComesBack) {
             "value-set\tkey=HKEY_CURRENT_USER\\Software\\Vellox\tvalue=a%09b\t"
             "after=REG_SZ:50%25 \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 %uD800.%0D%0A\n"
             "skipped\tpath=C:\\x\\f.txt\tnote=missing\n"
+            "value-deleted\tkey=K\tvalue=M\tbefore=REG_MULTI_SZ:a%00b\tnote=%85%u2028%u2029\n"
             "exit\tcode=0\n"
             "start\tmode=Uninstall\tversion=" VLX_VERSION_TEXT
             "\tcommand=\n"
             "exit\tcode=2\n");
+}
+
+// A log whose writes fail for real while `failing` is set: the line's bytes are handed to the
+// system from a page it cannot read, so WriteFile itself fails.
+class FailingLog : public AdminLog {
+ public:
+  FailingLog() : page_(VirtualAlloc(nullptr, kPage, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS)) {}
+  ~FailingLog() { (void)VirtualFree(page_, 0, MEM_RELEASE); }
+  bool failing = false;
+
+ protected:
+  bool WriteBytes(const char* bytes, DWORD size) override {
+    return AdminLog::WriteBytes(failing ? static_cast<const char*>(page_) : bytes, size);
+  }
+
+ private:
+  static constexpr DWORD kPage = 65536;
+  void* page_;
+};
+
+TEST(AdminLog, LinesThatCannotBeWrittenAreCountedInTheExitLine) {
+  ScratchFolder scratch;
+  const std::wstring path = scratch.Join(L"changes.log");
+  FailingLog log;
+  ASSERT_TRUE(log.Open(path.c_str(), L"Setup", L""));
+  log.Listen();
+  log.failing = true;
+  RecordChange(ChangeKind::Notice, L"lost");
+  RecordChange(ChangeKind::Notice, L"lost too");
+  log.failing = false;
+  RecordChange(ChangeKind::Notice, L"kept");
+  log.Close(0);
+  const std::string lines = LinesWithoutTime(path);
+  EXPECT_EQ(lines.substr(lines.find("\n") + 1), "notice\tpath=kept\nexit\tcode=0\tlost=2\n");
 }
 
 TEST(AdminLog, ALogThatCannotBeOpenedIsNone) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,17 +14,14 @@
 
 namespace {
 
+// The formatted text by the length returned (a text may hold NUL units of its own).
 std::wstring Formatted(DWORD type, const void* data, DWORD size, size_t capacity = 64) {
   std::vector<wchar_t> text(capacity + 1, L'#');
-  FormatRegistryData(type, static_cast<const BYTE*>(data), size, text.data(), capacity);
+  const size_t length =
+      FormatRegistryData(type, static_cast<const BYTE*>(data), size, text.data(), capacity);
   EXPECT_EQ(text[capacity], L'#') << "written past the capacity";
-  // What was written ends at the terminator behind which the fill is untouched (a text may
-  // hold NUL units of its own).
-  size_t end = capacity;
-  while (end > 0 && text[end - 1] == L'#')
-    --end;
-  EXPECT_TRUE(end > 0 && text[end - 1] == 0) << "not terminated";
-  return std::wstring(text.data(), end > 0 ? end - 1 : 0);
+  EXPECT_TRUE(length < capacity && text[length] == 0) << "not terminated at the length";
+  return std::wstring(text.data(), length < capacity ? length : 0);
 }
 
 TEST(FormatRegistryData, ShowsEachTypeAsItsOwnKindOfText) {
@@ -45,6 +43,8 @@ TEST(FormatRegistryData, MarksDataThatDoesNotFitWithItsSize) {
   const std::wstring text(100, L'x');
   EXPECT_EQ(Formatted(REG_SZ, text.c_str(), 200, 40), L"REG_SZ:xxxxxxxxxxxxxxxxxx...(200 bytes)");
   EXPECT_EQ(Formatted(REG_SZ, text.c_str(), 200, 5), L"REG_");  // no room for the mark
+  EXPECT_EQ(Formatted(REG_MULTI_SZ, L"ab\0cdefghijklmnop\0", 38, 30),
+            std::wstring(L"REG_MULTI_SZ:ab\0...(38 bytes)", 29));  // the mark after the items
 }
 
 std::wstring Hex(DWORD value) {
@@ -53,33 +53,45 @@ std::wstring Hex(DWORD value) {
   return text;
 }
 
-// An observer that removes itself when told, and one that counts.
+// An observer that notes each change it hears in a shared order, and may remove itself or
+// throw when told.
 class Counting final : public ChangeObserver {
  public:
+  explicit Counting(std::vector<std::wstring>* heard = nullptr, const wchar_t* id = L"")
+      : heard_(heard), id_(id) {}
   void OnChange(const ChangeEvent& change) override {
-    order.push_back(change.Subject);
+    if (heard_ != nullptr)
+      heard_->push_back(id_ + L":" + change.Subject);
     if (removeSelf)
       RemoveChangeObserver(this);
+    if (throws)
+      throw std::bad_alloc();
   }
-  std::vector<std::wstring> order;
   bool removeSelf = false;
+  bool throws = false;
+
+ private:
+  std::vector<std::wstring>* heard_;
+  std::wstring id_;
 };
 
-TEST(ChangeObservers, TheLatestHearsFirstAndMayLeaveWhileTold) {
-  ChangeRecorder first;
-  Counting second;
-  second.removeSelf = true;
+TEST(ChangeObservers, TheLatestHearsFirstAndMayLeaveOrThrowWhileTold) {
+  std::vector<std::wstring> heard;
+  Counting first(&heard, L"first");
+  Counting second(&heard, L"second");
+  second.removeSelf = second.throws = true;
+  ASSERT_TRUE(AddChangeObserver(&first));
   EXPECT_TRUE(AddChangeObserver(&second));
-  EXPECT_FALSE(AddChangeObserver(&second));  // once only
-  RecordChange(ChangeKind::Notice, L"one");
+  EXPECT_FALSE(AddChangeObserver(&second));   // once only
+  RecordChange(ChangeKind::Notice, L"one");   // what second throws goes no further
   RecordChange(ChangeKind::Notice, nullptr);  // a subject is always there
-  EXPECT_EQ(second.order, std::vector<std::wstring>{L"one"});
-  EXPECT_EQ(first.Lines(), (std::vector<std::wstring>{L"notice|one|-|-|-|-", L"notice||-|-|-|-"}));
-  Counting more[kMaxChangeObservers];
+  RemoveChangeObserver(&first);
+  EXPECT_EQ(heard, (std::vector<std::wstring>{L"second:one", L"first:one", L"first:"}));
+  Counting more[kMaxChangeObservers + 1];
   size_t added = 0;
   for (Counting& observer : more)
     added += AddChangeObserver(&observer) ? 1 : 0;
-  EXPECT_EQ(added, kMaxChangeObservers - 1);  // the recorder holds one place
+  EXPECT_EQ(added, kMaxChangeObservers);
   for (Counting& observer : more)
     RemoveChangeObserver(&observer);
 }

@@ -6,6 +6,7 @@
 
 #include "dialog_test_util.h"
 #include "dialogs/dialog_common.h"
+#include "dialogs/dialog_resources.h"
 #include "resources/resource.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
@@ -72,6 +73,17 @@ TEST_F(DoneDialogTest, HelpButtonOpensTheContentsAndF1DoesNothing) {
 TEST_F(DoneDialogTest, SilentRunEndsBeforeTheDialogIsShown) {
   SetupFlags.Silent = true;
   EXPECT_EQ(RunModalDialog(L"DONEDLG", nullptr, DoneDialogProc, 0), 1);
+}
+
+// What only dialogs need is prepared by the first one, and released at the end of the run.
+TEST_F(DoneDialogTest, TheFirstDialogPreparesTheIconAndTheBoldFont) {
+  SetupFlags.BoldFont = nullptr;
+  SetupFlags.Silent = true;
+  EXPECT_EQ(RunModalDialog(L"DONEDLG", nullptr, DoneDialogProc, 0), 1);
+  EXPECT_NE(SetupFlags.AppIcon, nullptr);
+  EXPECT_NE(SetupFlags.BoldFont, nullptr);
+  ReleaseDialogResources();
+  EXPECT_EQ(SetupFlags.BoldFont, nullptr);
 }
 
 // Esc and the close button end the dialog as OK does: a timer inside the modal loop presses

@@ -7,6 +7,7 @@
 #include "common/string_util.h"
 #include "dialog_test_util.h"
 #include "dialogs/context_items_dialog.h"
+#include "dialogs/dialog_template.h"
 #include "resources/resource.h"
 #include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
@@ -360,4 +361,34 @@ TEST_F(SetupDialogTest, InteractiveRunWithoutAnyDialogAppliesNothing) {
   EXPECT_FALSE(ShowSetupDialog());
   EXPECT_EQ(SetupFlags.ExitCode, 1);
   EXPECT_EQ(sandbox_.Snapshot(), before);
+}
+
+namespace {
+int g_dialogsMade;
+LRESULT CALLBACK CountDialogs(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND &&
+      reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass == WC_DIALOG) {
+    ++g_dialogsMade;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+// Templates with a box for every choice: a silent run confirms its choices without a dialog.
+// The templates are read for their boxes; one missing, or one that is no check box, counts.
+TEST_F(SetupDialogTest, SilentRunConfirmsWithoutBuildingTheDialog) {
+  SetupFlags.Silent = true;
+  CopyBounded(SetupFlags.InitText, L"A1D0M0P0S0");
+  g_dialogsMade = 0;
+  HHOOK hook = SetWindowsHookExW(WH_CBT, CountDialogs, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  EXPECT_TRUE(ShowSetupDialog());
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(g_dialogsMade, 0);
+  EXPECT_EQ(RegReadDword(HKEY_CURRENT_USER, L"Software\\Vellox\\Setup\\.vlx", L"Set"), 1u);
+  const int boxes[] = {IDC_ASSOCVLX, IDC_LINKDESKTOP, IDC_SHELLLEGACYMENU};
+  const int withButton[] = {IDC_ASSOCVLX, IDC_ASSOCALL};
+  EXPECT_TRUE(TemplateHasCheckBoxes(OwnInstance, L"SETUPDLG", boxes, 3));
+  EXPECT_FALSE(TemplateHasCheckBoxes(OwnInstance, L"SETUPDLG", withButton, 2));
+  EXPECT_FALSE(TemplateHasCheckBoxes(OwnInstance, L"DONEDLG", boxes, 3));
 }

@@ -8,14 +8,55 @@ The result must equal the state after the run, key for key and value for value: 
 missing from the log, or a claim the registry does not show, is a failure. The same is done for
 the files of drive C: (listings with type, size and time of the last write).
 
-Usage: log_replay.py [--links SYSTEM_REG] LOG START_LINE REG_BEFORE... -- REG_AFTER... -- FILES_BEFORE FILES_AFTER
-       DRIVE_C_ROOT_NAME
+The settings file of a portable installation, when given (--ini), is replayed the same way:
+its entries before the run, with the log's setting-set and setting-deleted lines applied, must
+be the entries after it.
+
+Usage: log_replay.py [--links SYSTEM_REG] [--ini INI_BEFORE INI_AFTER] LOG START_LINE
+       REG_BEFORE... -- REG_AFTER... -- FILES_BEFORE FILES_AFTER DRIVE_C_ROOT_NAME
 START_LINE is the 1-based line of the run's "start" line; the run's events follow it up to its
 "exit" line. Prints one line a failure and "replayed N events" at the end; exit status 1 on any
 failure.
+
+The events, their fields and what each concerns are read from the program's own table of
+change kinds (src/common/change_kinds.h), so that this reader and the log writer share one
+list; an event the table does not name is a failure.
 """
+import os
 import re
 import sys
+
+# --- The table of change kinds ---------------------------------------------------------------
+
+KINDS_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src',
+                            'common', 'change_kinds.h')
+
+
+def load_kinds(path=KINDS_HEADER):
+    """{event: (subject field, name field, domain)} from the C++ table; every enumerator of
+    ChangeKind must have its entry, or the table could not be read right."""
+    with open(path, encoding='utf-8') as f:
+        text = f.read()
+    enum = re.search(r'enum class ChangeKind \{(.*?)\};', text, re.S).group(1)
+    enumerators = re.findall(r'^\s*(\w+),', enum, re.M)
+    entries = re.findall(r'\{ChangeKind::(\w+),\s*L"([^"]*)",\s*L"([^"]*)",\s*L"([^"]*)",'
+                         r'\s*ChangeDomain::(\w+)\}', text)
+    if [e[0] for e in entries] != enumerators:
+        raise SystemExit(f'{path}: the table of change kinds does not list every kind in order')
+    return {event: (subject, name, domain) for _, event, subject, name, domain in entries}
+
+
+KINDS = load_kinds()
+
+
+def events_of(domain):
+    return {event for event, kind in KINDS.items() if kind[2] == domain}
+
+
+REGISTRY_EVENTS = events_of('Registry')
+FILE_EVENTS = events_of('Files')
+SETTING_EVENTS = events_of('SettingsFile')
+UNKNOWN = 'unknown'  # a "before" the program could not read
 
 # --- The log ---------------------------------------------------------------------------------
 
@@ -159,6 +200,8 @@ def parse_reg(paths):
 def log_data(text):
     if text is None:
         return None
+    if text == UNKNOWN:
+        return (UNKNOWN, None)
     kind, _, payload = text.partition(':')
     if re.search(r'\.\.\.\(\d+ bytes\)$', payload):
         return (kind, None)  # cut short in the log: only the type can be compared
@@ -166,6 +209,8 @@ def log_data(text):
 
 
 def same_data(logged, actual):
+    if logged[0] == UNKNOWN:
+        return True  # there was something the program could not read: any data will do
     return logged[0] == actual[0] and (logged[1] is None or logged[1] == actual[1])
 
 
@@ -191,7 +236,7 @@ def replay_registry(events, before, after, scopes, fail):
     state = {k: (v[0], dict(v[1])) for k, v in before.items()}
     count = 0
     for event, fields in events:
-        if event not in ('key-created', 'key-deleted', 'value-set', 'value-deleted'):
+        if event not in REGISTRY_EVENTS:
             continue
         count += 1
         key, shown = registry_key(fields)
@@ -275,8 +320,7 @@ def replay_files(events, before, after, ignored, fail):
     touched = set()
     count = 0
     for event, fields in events:
-        if event not in ('file-created', 'file-deleted', 'file-renamed', 'folder-created',
-                         'folder-deleted', 'left-to-script'):
+        if event not in FILE_EVENTS:
             continue
         count += 1
         path = relative(fields.get('path', ''))
@@ -296,6 +340,9 @@ def replay_files(events, before, after, ignored, fail):
             if event != 'left-to-script' or fields.get('note') != 'when empty' or not any(
                     p.startswith(path + '/') for p in present):
                 present.pop(path, None)
+        elif event == 'attributes-set':
+            if path not in present:
+                fail(f'attributes-set {fields["path"]}: there was no such entry')
         elif event == 'file-renamed':
             target = relative(fields.get('to', ''))
             if path not in present:
@@ -315,10 +362,64 @@ def replay_files(events, before, after, ignored, fail):
     return count
 
 
+# --- The settings file ------------------------------------------------------------------------
+
+
+def read_ini(path):
+    """{entry name: [values in file order]} of a UTF-16 settings file as the program reads it
+    (a line that starts with a letter and holds '='); empty when there is no file."""
+    entries = {}
+    if not os.path.exists(path):
+        return entries
+    with open(path, 'rb') as f:
+        text = f.read().decode('utf-16')
+    for line in re.split(r'\r\n|\r|\n', text):
+        if not line[:1].isascii() or not line[:1].isalpha() or '=' not in line:
+            continue
+        name, _, value = line.partition('=')
+        if value.startswith('"'):
+            value = value[1:-1] if len(value) > 1 and value.endswith('"') else value[1:]
+        elif value.startswith('bin:'):
+            value = value[4:]
+        entries.setdefault(name, []).append(value)
+    return entries
+
+
+def replay_settings(events, before, after, fail):
+    state = {name: list(values) for name, values in before.items()}
+    count = 0
+    for event, fields in events:
+        if event not in SETTING_EVENTS:
+            continue
+        count += 1
+        name, old, new = fields.get('entry', ''), fields.get('before'), fields.get('after')
+        values = state.setdefault(name, [])
+        if old is None:
+            if event == 'setting-deleted':
+                fail(f'setting-deleted {name}: logged without a before')
+            values.append(new)
+        elif old not in values:
+            fail(f'{event} {name}: before {old!r} but the file held {values}')
+        elif event == 'setting-set':
+            values[values.index(old)] = new
+        else:
+            values.remove(old)
+    for name in sorted(set(state) | set(after)):
+        mine, real = sorted(state.get(name, [])), sorted(after.get(name, []))
+        if mine != real:
+            fail(f'settings file {name}: the log says {mine}, the file holds {real}')
+    return count
+
+
 def main(argv):
-    if argv[1] == '--links':
-        load_links(argv[2])
-        argv = argv[2:]
+    ini = None
+    while argv[1] in ('--links', '--ini'):
+        if argv[1] == '--links':
+            load_links(argv[2])
+            argv = argv[2:]
+        else:
+            ini = (argv[2], argv[3])
+            argv = argv[3:]
     log, start = argv[1], int(argv[2])
     rest = argv[3:]
     first = rest.index('--')
@@ -330,6 +431,9 @@ def main(argv):
     events = read_run(log, start)
     if events[-1][0] != 'exit':
         fail('the run has no exit line')
+    for event, _ in events:
+        if event not in KINDS and event not in ('start', 'exit'):
+            fail(f'{event}: no such event in the table of change kinds')
     before = parse_reg(reg_before)
     after = parse_reg(reg_after)
     # The exports cover these keys. Wine itself writes the console's settings while the
@@ -344,9 +448,15 @@ def main(argv):
     # The log itself is the one file the run writes that is no change of the program's.
     files = replay_files(events, read_listing(files_before), read_listing(files_after),
                          [log_name.lower()], fail)
+    settings = 0
+    if ini is not None:
+        settings = replay_settings(events, read_ini(ini[0]), read_ini(ini[1]), fail)
+    elif any(event in SETTING_EVENTS for event, _ in events):
+        fail('settings file events, but no settings file to replay them on (--ini)')
     for failure in failures:
         print('MISMATCH', failure)
-    print(f'replayed {registry} registry and {files} file events; {len(failures)} mismatches')
+    print(f'replayed {registry} registry, {files} file and {settings} settings events; '
+          f'{len(failures)} mismatches')
     return 1 if failures else 0
 
 

@@ -4,7 +4,9 @@
 # listings taken before the run, must give exactly the state after it (tests/e2e/log_replay.py):
 # a change missing from the log or a claim the machine does not show fails. Also: a run stopped
 # dead after its k-th change leaves a log whose last line is that change, and a log that cannot
-# be written never stops Setup or Uninstall.
+# be written never stops Setup or Uninstall. Met on the way: a multi-string among the suite's
+# settings, deleted by Uninstall (its log line holds every item), and a portable installation
+# whose Vellox.ini cannot be written (no line claims an entry the file never received).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 scn_require startup setup associations shortcuts uninstall_entry uninstall self_removal \
@@ -35,12 +37,12 @@ last_line_matches() {
   tail -1 "$log_unix" | grep -q -P "$1"
 }
 
-# check_replay DESCRIPTION BEFORE AFTER: the run whose start line is the log's last one
-# replays from state BEFORE to state AFTER.
+# check_replay DESCRIPTION BEFORE AFTER [REPLAY OPTIONS...]: the run whose start line is the
+# log's last one replays from state BEFORE to state AFTER.
 check_replay() {
   local start
   start=$(grep -n -P '^\S+ \S+\tstart\t' "$log_unix" | tail -1 | cut -d: -f1)
-  if python3 "$replay" --links "$WINEPREFIX/system.reg" "$log_unix" "${start:-1}" \
+  if python3 "$replay" --links "$WINEPREFIX/system.reg" "${@:4}" "$log_unix" "${start:-1}" \
     "$E2E_DIR/$2".HKEY_*.reg -- "$E2E_DIR/$3".HKEY_*.reg -- "$E2E_DIR/$2.files" \
     "$E2E_DIR/$3.files" 'Deploy logs' >"$E2E_DIR/replay.out" 2>&1; then
     e2e_pass "$1 ($(tail -1 "$E2E_DIR/replay.out"))"
@@ -68,6 +70,10 @@ e2e_check "the log ends with the exit code" last_line_matches '\texit\tcode=0\r$
 state setup
 check_replay "every change of setup is in the log, and nothing else" before setup
 
+# A multi-string among the suite's settings, which Uninstall deletes with the rest.
+e2e_reg add "$SCN_USER_KEY\\Setup" /v History /t REG_MULTI_SZ /d 'first\0second\0third' /f
+state setup-more
+
 # The quiet command of the uninstall entry, with the log as a separate argument: /log does not
 # cancel the uninstall request.
 quiet=$(scn_value "$SCN_UNINSTALL_KEY" QuietUninstallString)
@@ -82,8 +88,11 @@ e2e_check "the log names what the removal script is left to delete" \
 e2e_check "the log names .7z given back to its former owner" \
   grep -q -P '\tassociation\textension=\.7z\tbefore=Vellox\tafter=OtherArc\.7z\tnote=given back' \
   "$log_unix"
+e2e_check "the log holds the multi-string's every item" grep -q -P \
+  '\tvalue-deleted\tkey=HKEY_CURRENT_USER\\Software\\Vellox\\Setup\tvalue=History\tbefore=REG_MULTI_SZ:first%00second%00third' \
+  "$log_unix"
 state uninstall
-check_replay "every change of uninstall is in the log, and nothing else" setup uninstall
+check_replay "every change of uninstall is in the log, and nothing else" setup-more uninstall
 
 # A run stopped dead after its 40th change: the log's last line is that change, and it is in
 # the registry.
@@ -105,6 +114,29 @@ e2e_check "the last line is a value written (${last#*	})" test -n "$key"
 e2e_check_eq "the last value written is in the registry" "$data" \
   "$(scn_value "${key/HKEY_CLASSES_ROOT/$SCN_CLASSES}" "$value")"
 scn_setup /s
+scn_uninstall /s
+
+# A portable installation whose Vellox.ini is read-only: Setup keeps its choices in memory, the
+# file keeps its text, and the log says so instead of claiming entries the file never took.
+rm -f "$log_unix"
+scn_make_install
+ini="$E2E_INSTALL/Vellox.ini"
+printf '%s\r\n' 'Global\AppData=1' 'Global\Integration=0' 'Global\SaveSettings=1' \
+  'HKCU\Setup\Links\Desktop=0' | iconv -f UTF-8 -t UTF-16LE | { printf '\377\376'; cat; } >"$ini"
+chmod a-w "$ini"
+cp "$ini" "$E2E_DIR/ini-before"
+state portable-before
+scn_setup /s "/log=$log_win"
+e2e_check_eq "portable setup with a read-only settings file exits with 0" 0 "$E2E_RC"
+e2e_check "the settings file keeps its text" cmp -s "$ini" "$E2E_DIR/ini-before"
+e2e_check "the log says the settings file was not written" grep -q -P \
+  '\tnotice\tpath=[^\t]*Vellox\.ini\tnote=not written, the file keeps its former content' \
+  "$log_unix"
+cp "$ini" "$E2E_DIR/ini-after"
+state portable-after
+check_replay "no line of the portable setup claims what the settings file did not take" \
+  portable-before portable-after --ini "$E2E_DIR/ini-before" "$E2E_DIR/ini-after"
+chmod u+w "$ini"
 scn_uninstall /s
 
 # A log that cannot be opened (its name is a folder): both runs complete and write nothing.

@@ -11,6 +11,7 @@
 #include "resources/resource.h"
 #include "support/program_folder.h"
 #include "support/registry_sandbox.h"
+#include "support/change_recorder.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -119,6 +120,34 @@ TEST_F(AssociationsTest, ARevTakenMeanwhileIsLeftAlone) {
   ReleaseRevAssociation();
   EXPECT_EQ(L"Newcomer.Rev", Default(L".rev"));
   EXPECT_TRUE(RegValueExists(HKEY_CLASSES_ROOT, L".rev\\ShellNew", L"NullFile"));
+}
+
+TEST_F(AssociationsTest, AssociationLinesSayWhatTheWritesAchieved) {
+  ChangeRecorder changes;
+  // No key before, and another program's subkey keeps it alive: given back naming no class.
+  ASSERT_TRUE(RegisterProgIds());
+  RegWriteString(HKEY_CLASSES_ROOT, L".rev\\OpenWithProgids", L"Other.Rev", L"");
+  ReleaseRevAssociation();
+  // A give-back that the locked key refuses: the extension still names the archiver.
+  RegWriteString(HKEY_CLASSES_ROOT, L".iso", nullptr, L"Other.DiscImage");
+  AssociateExtension(L".iso", kAssociate);
+  RegCreateReadOnlyKey(HKEY_CLASSES_ROOT, L".iso");
+  AssociateExtension(L".iso", kGiveBack);
+  // A backup that cannot be written.
+  RegCreateReadOnlyKey(HKEY_CURRENT_USER, Backup(L".tar").c_str());
+  AssociateExtension(L".tar", kAssociate);
+  std::vector<std::wstring> lines;
+  for (const std::wstring& line : changes.Lines()) {
+    if (line.rfind(L"association|", 0) == 0)
+      lines.push_back(line);
+  }
+  EXPECT_EQ(lines, (std::vector<std::wstring>{
+                       L"association|.rev|-|-|-|backup taken (no key before)",
+                       L"association|.rev|-|Vellox.REV||given back",
+                       L"association|.iso|-|Other.DiscImage|-|backup taken",
+                       L"association|.iso|-|Vellox|Vellox|could not be given back",
+                       L"association|.tar|-|-|-|backup could not be written",
+                   }));
 }
 
 TEST_F(AssociationsTest, APreviouslyAbsentExtensionIsDeletedAgain) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/win_handles.h"
@@ -158,6 +159,18 @@ TEST_F(ShortcutsTest, CreatesEveryShortcutWithItsFieldsReadableByAnotherProcess)
   }
   // The output names the all-users group.
   EXPECT_EQ(CommonGroup(), group);
+}
+
+// COM is the shortcuts' own business: a thread without it gets them all the same and is left
+// without it.
+TEST_F(ShortcutsTest, AThreadWithoutComGetsItsShortcutsAndStaysWithoutCom) {
+  std::thread([] {
+    UpdateShortcuts(Links(true, false, false), nullptr, 0, nullptr);
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    EXPECT_NE(CoGetApartmentType(&type, &qualifier), S_OK);
+  }).join();
+  EXPECT_TRUE(PathExists(PublicDesktopLink()));
 }
 
 TEST_F(ShortcutsTest, ThemeIconGoesOnlyToTheArchiverShortcuts) {

@@ -74,13 +74,13 @@ TEST_F(FoldersTest, TheTempFolderExpandsVariablesAndFallsBackToTheSystems) {
   std::wstring temp = env_.Scratch().MakeFolder(L"tmp");
   {
     const ScopedEnvironment root(L"VLX_TEST_ROOT", env_.Scratch().Path());
-    WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\tmp");
+    (void)WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\tmp");
     EXPECT_EQ(TempFolder(), temp + L"\\");
-    WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\none");
+    (void)WriteUserString(L"Paths", L"TempFolder", L"%VLX_TEST_ROOT%\\none");
     EXPECT_EQ(TempFolder(), SystemTemp());
   }
   // A folder given with its backslash keeps just the one.
-  WriteUserString(L"Paths", L"TempFolder", (temp + L"\\").c_str());
+  (void)WriteUserString(L"Paths", L"TempFolder", (temp + L"\\").c_str());
   EXPECT_EQ(TempFolder(), temp + L"\\");
 }
 

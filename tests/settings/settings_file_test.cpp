@@ -113,7 +113,7 @@ TEST_F(SettingsFileTest, DuplicatesReadTheFirstAndSurviveASaveInOrder) {
   wchar_t text[16];
   EXPECT_TRUE(ReadUserString(L"D", L"V", text, L"", 16));
   EXPECT_STREQ(text, L"first");
-  WriteUserString(L"D", L"V", L"new");  // replaces the first only
+  (void)WriteUserString(L"D", L"V", L"new");  // replaces the first only
   ASSERT_TRUE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(),
             SavedFile({L"Global\\AppData=1", L"Global\\Integration=1", L"Global\\SaveSettings=1",
@@ -166,34 +166,48 @@ TEST_F(SettingsFileTest, SwitchesAreReadAsZeroOrOneAndWrittenBack) {
 TEST_F(SettingsFileTest, SaveSettingsOffKeepsTheFileAsItIs) {
   const std::string original = Utf16Le(L"Global\\SaveSettings=0\r\n[x]\r\nHKCU\\A\\B=1\r\n");
   LoadBytes(original);
-  WriteUserInt(L"A", L"B", 2);
+  (void)WriteUserInt(L"A", L"B", 2);
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(), original);
 }
 
-TEST_F(SettingsFileTest, ReportsEntryChangesOnlyWhileTheyWillBeWrittenBack) {
-  Load(L"HKCU\\A\\B=1\r\nHKCU\\A\\C=\"x\"\r\n");
+TEST_F(SettingsFileTest, ReportsEntryChangesOnceTheFileHoldsThemAndASaveThatFailed) {
+  Load(
+      L"Global\\AppData=1\r\nGlobal\\Integration=5\r\nGlobal\\SaveSettings=1\r\n"
+      L"HKCU\\A\\B=1\r\nHKCU\\A\\C=\"x\"\r\n");
   const std::wstring file = env_.IniPath();
   {
     ChangeRecorder changes;
-    WriteUserInt(L"A", L"B", 2);
-    WriteUserString(L"A", L"New", L"t");
-    DeleteSettingsTree(HKEY_CURRENT_USER, L"A");
+    (void)WriteUserInt(L"A", L"B", 2);
+    (void)WriteUserString(L"A", L"New", L"t");
+    DeleteUserValue(L"A", L"C");
+    (void)WriteUserString(L"A", L"Gone", L"t");
+    DeleteUserValue(L"A", L"Gone");
+    EXPECT_EQ(changes.Lines(), std::vector<std::wstring>{});  // in memory only as yet
     ASSERT_TRUE(SaveSettingsFile());
+    // Only what the file took, in name order; the switches that kept their values are none.
     const std::vector<std::wstring> expected = {
-        L"setting-set|" + file + L"|HKCU\\A\\B|1|2|-",
-        L"setting-set|" + file + L"|HKCU\\A\\New|-|t|-",
-        L"setting-deleted|" + file + L"|HKCU\\A\\B|2|-|-",
-        L"setting-deleted|" + file + L"|HKCU\\A\\C|x|-|-",
-        L"setting-deleted|" + file + L"|HKCU\\A\\New|t|-|-",
         L"file-created|" + file + L"|-|-|-|replaced",
+        L"setting-set|" + file + L"|Global\\Integration|5|1|-",
+        L"setting-set|" + file + L"|HKCU\\A\\B|1|2|-",
+        L"setting-deleted|" + file + L"|HKCU\\A\\C|x|-|-",
+        L"setting-set|" + file + L"|HKCU\\A\\New|-|t|-",
     };
     EXPECT_EQ(changes.Lines(), expected);
+    changes.Clear();
+    (void)WriteUserInt(L"A", L"B", 3);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(SaveSettingsFile());
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(changes.Lines(),
+              std::vector<std::wstring>{L"notice|" + file +
+                                        L"|-|-|-|not written, the file keeps its former content: 1 "
+                                        L"change not saved"});
   }
   // With SaveSettings off nothing reaches the file, so nothing is reported.
   Load(L"Global\\SaveSettings=0\r\nHKCU\\A\\B=1\r\n");
   ChangeRecorder changes;
-  WriteUserInt(L"A", L"B", 2);
+  (void)WriteUserInt(L"A", L"B", 2);
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(changes.Lines(), std::vector<std::wstring>{});
 }
@@ -213,7 +227,7 @@ TEST_F(SettingsFileTest, TheFileInTheApplicationDataFolderIsFoundSecond) {
 TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileAndNoLeftovers) {
   const std::string original = Utf16Le(L"HKCU\\A=1\r\n");
   LoadBytes(original);
-  WriteUserInt(L"", L"A", 2);
+  (void)WriteUserInt(L"", L"A", 2);
   // The new content cannot be created: a folder is in the way of the sibling file.
   std::wstring blocker = env_.Scratch().MakeFolder(L"program\\Vellox.ini.tmp");
   EXPECT_FALSE(SaveSettingsFile());
@@ -244,7 +258,7 @@ TEST_F(SettingsFileTest, AReadErrorPartWayServesWhatWasReadAndNeverWritesBack) {
   EXPECT_EQ(ReadUserInt(L"", L"B", 0), 2u);  // what was read is served
   EXPECT_EQ(ReadUserInt(L"", L"C", 9), 9u);  // a value cut short is not served as 3
   EXPECT_EQ(ReadUserInt(L"", L"D", 9), 9u);
-  WriteUserInt(L"", L"A", 7);
+  (void)WriteUserInt(L"", L"A", 7);
   EXPECT_FALSE(SaveSettingsFile());
   EXPECT_EQ(env_.ReadIni(), original);
 }
@@ -274,7 +288,7 @@ TEST_F(SettingsFileTest, RunningOutOfMemoryPartWayServesWhatWasReadAndNeverWrite
     for (int i = served; i < 200; ++i)
       EXPECT_EQ(ReadUserInt(L"K", (L"V" + std::to_wstring(i)).c_str(), 999), 999u) << failAt;
     cutInsideTheEntries = cutInsideTheEntries || (served > 0 && served < 200);
-    WriteUserInt(L"K", L"V0", 5);
+    (void)WriteUserInt(L"K", L"V0", 5);
     EXPECT_FALSE(SaveSettingsFile()) << failAt;
     ResetSettingsFileForTesting();  // no write back at the end either
     EXPECT_EQ(env_.ReadIni(), original) << failAt;
@@ -325,7 +339,7 @@ TEST_F(SettingsFileTest, ASaveKeepsTheAttributesAndAccessRightsOfTheFile) {
   const std::wstring rights = DaclText(ini);
   ASSERT_NE(rights, DaclText(env_.Scratch().WriteFile(L"program\\new.txt", "x")));
 
-  WriteUserInt(L"", L"A", 2);
+  (void)WriteUserInt(L"", L"A", 2);
   ASSERT_TRUE(SaveSettingsFile());
   EXPECT_NE(env_.ReadIni().find(Utf16Le(L"HKCU\\A=2", false)), std::string::npos);
   EXPECT_EQ(DaclText(ini), rights);
@@ -443,7 +457,7 @@ TEST_F(SettingsFileTest, RandomFilesLoadAndReloadToTheSameSavedFile) {
     ASSERT_TRUE(SettingsFileInUse()) << "round " << round;
     // A request of each kind must behave on whatever was read.
     (void)ReadUserInt(L"Setup", L"A", 0);
-    WriteUserString(L"Setup", L"W", L"w");
+    (void)WriteUserString(L"Setup", L"W", L"w");
     if (!SaveSettingsFile())
       continue;  // SaveSettings=0 came out of the mutation
     ++saved;

@@ -107,13 +107,13 @@ TEST_F(RegistryMode, TheThirtyTwoBitViewKeepsItsOwnCopies) {
 }
 
 TEST_F(RegistryMode, AKeyWithSubkeysSurvivesKeyDeletionButNotTreeDeletion) {
-  WriteUserInt(L"Setup\\Links", L"Desktop", 1);
-  WriteUserInt(L"Setup", L"ShellExt", 1);
+  (void)WriteUserInt(L"Setup\\Links", L"Desktop", 1);
+  (void)WriteUserInt(L"Setup", L"ShellExt", 1);
   DeleteSettingsKey(HKEY_CURRENT_USER, L"Setup");
   EXPECT_TRUE(SettingsKeyExists(HKEY_CURRENT_USER, L"Setup"));
   DeleteSettingsKey(HKEY_CURRENT_USER, L"Setup\\Links");
   EXPECT_FALSE(SettingsKeyExists(HKEY_CURRENT_USER, L"Setup\\Links"));
-  WriteUserInt(L"Setup\\Links", L"Desktop", 1);
+  (void)WriteUserInt(L"Setup\\Links", L"Desktop", 1);
   DeleteSettingsTree(HKEY_CURRENT_USER, L"");
   EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Vellox"));
   EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Software"));
@@ -138,7 +138,7 @@ TEST_F(RegistryMode, TreeDeletionClearsWideAndDeepTreesAndKeepsTheParent) {
 }
 
 TEST_F(RegistryMode, ReportsEachKeyItCreatesAndEachValueWithItsFormerData) {
-  WriteUserInt(L"Setup", L"ShellExt", 1);
+  (void)WriteUserInt(L"Setup", L"ShellExt", 1);
   ChangeRecorder changes;
   EXPECT_EQ(WriteUserString(L"Setup\\Links\\Deep", L"Name", L"a\tb"), ERROR_SUCCESS);
   EXPECT_EQ(WriteUserInt(L"Setup", L"ShellExt", 7), ERROR_SUCCESS);
@@ -156,16 +156,30 @@ TEST_F(RegistryMode, ReportsEachKeyItCreatesAndEachValueWithItsFormerData) {
   EXPECT_EQ(changes.Lines(), expected);
 }
 
+TEST_F(RegistryMode, ReportingAsksForNoRightOfItsOwnAndNeverTakesUnknownForAbsent) {
+  ASSERT_EQ(WriteUserInt(L"WriteOnly", L"N", 5), ERROR_SUCCESS);
+  RegCreateKeyWithRights(HKEY_CURRENT_USER, L"Software\\Vellox\\WriteOnly", L"KW");
+  ChangeRecorder changes;
+  EXPECT_EQ(WriteUserInt(L"WriteOnly", L"N", 6), ERROR_SUCCESS);  // the key is there: not created
+  DeleteUserValue(L"WriteOnly", L"N");                            // deleted as without a log
+  const std::wstring key = L"HKEY_CURRENT_USER\\Software\\Vellox\\WriteOnly";
+  EXPECT_EQ(changes.Lines(), (std::vector<std::wstring>{
+                                 L"value-set|" + key + L"|N|unknown|REG_DWORD:6|-",
+                                 L"value-deleted|" + key + L"|N|unknown|-|-",
+                             }));
+}
+
 TEST_F(RegistryMode, ReportsATreeKeyByKeyWithItsValuesAndTheViewItWentThrough) {
-  WriteUserString(L"Gone\\Child", L"", L"x");
-  WriteUserInt(L"Gone", L"Count", 2);
+  (void)WriteUserString(L"Gone\\Child", L"", L"x");
+  (void)WriteUserInt(L"Gone", L"Count", 2);
   RegCreateReadOnlyKey(HKEY_CURRENT_USER, L"Software\\Vellox\\Locked");
   ChangeRecorder changes;
   EXPECT_EQ(WriteUserString(L"Locked", L"Text", L"x"), ERROR_ACCESS_DENIED);  // no report
   DeleteSettingsTree(HKEY_CURRENT_USER, L"Gone");
-  SetRegistryView(KEY_WOW64_32KEY);
-  WriteSettingString(HKEY_LOCAL_MACHINE, L"\\Software\\Other", L"", L"y");
-  SetRegistryView(0);
+  {
+    const ScopedRegistryView inView(KEY_WOW64_32KEY);
+    (void)WriteSettingString(HKEY_LOCAL_MACHINE, L"\\Software\\Other", L"", L"y");
+  }
   const std::wstring gone = L"HKEY_CURRENT_USER\\Software\\Vellox\\Gone";
   const std::vector<std::wstring> expected = {
       L"value-deleted|" + gone + L"\\Child||REG_SZ:x|-|-",
@@ -221,8 +235,8 @@ TEST_F(RegistryMode, TextsAreTerminatedAndTooLongTextsYieldTheDefault) {
 }
 
 TEST_F(RegistryMode, ValueDeletionRemovesOneValueOnly) {
-  WriteUserInt(L"Setup", L"A", 1);
-  WriteUserInt(L"Setup", L"B", 2);
+  (void)WriteUserInt(L"Setup", L"A", 1);
+  (void)WriteUserInt(L"Setup", L"B", 2);
   DeleteUserValue(L"Setup", L"A");
   DeleteUserValue(L"Missing", L"A");  // ignored
   EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, L"Software\\Vellox\\Setup", L"A"));

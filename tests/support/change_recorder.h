@@ -1,7 +1,7 @@
 #pragma once
 // Listens to the program's change reports for the lifetime of the object and keeps each as one
 // line: "kind|subject|name|before|after|detail", with "-" for a field the report left null (so
-// that an empty text and no text differ).
+// that an empty text and no text differ). Before and After are kept whole, NUL units and all.
 
 #include <string>
 #include <vector>
@@ -16,10 +16,12 @@ class ChangeRecorder final : public ChangeObserver {
   ChangeRecorder& operator=(const ChangeRecorder&) = delete;
 
   void OnChange(const ChangeEvent& change) override {
-    auto field = [](const wchar_t* text) { return std::wstring(text != nullptr ? text : L"-"); };
+    auto field = [](const wchar_t* text, size_t length = kWholeText) {
+      return text != nullptr ? std::wstring(text, ChangeTextLength(text, length)) : L"-";
+    };
     lines_.push_back(std::wstring(ChangeKindName(change.Kind)) + L"|" + field(change.Subject) +
-                     L"|" + field(change.Name) + L"|" + field(change.Before) + L"|" +
-                     field(change.After) + L"|" + field(change.Detail));
+                     L"|" + field(change.Name) + L"|" + field(change.Before, change.BeforeLength) +
+                     L"|" + field(change.After, change.AfterLength) + L"|" + field(change.Detail));
   }
 
   const std::vector<std::wstring>& Lines() const { return lines_; }

@@ -184,9 +184,14 @@ void RegWriteDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD va
 }
 
 void RegCreateReadOnlyKey(HKEY root, const wchar_t* path) {
+  RegCreateKeyWithRights(root, path, L"KR");
+}
+
+void RegCreateKeyWithRights(HKEY root, const wchar_t* path, const wchar_t* rights) {
+  const std::wstring sddl = std::wstring(L"D:P(A;OICI;") + rights + L";;;WD)";
   PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;KR;;;WD)", SDDL_REVISION_1,
-                                                            &sd, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
+                                                            nullptr)) {
     return;
   }
   // Wine ignores the security attributes of RegCreateKeyExW; setting the DACL afterwards works.

@@ -52,3 +52,6 @@ void RegWriteDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD va
 // Creates a key whose DACL allows only reading (D:P(A;OICI;KR;;;WD)), so that opening it for
 // writing fails with ERROR_ACCESS_DENIED.
 void RegCreateReadOnlyKey(HKEY root, const wchar_t* path);
+// Creates (or takes) a key whose DACL allows everyone only the given rights, in SDDL form ("KW":
+// writing only, so that opening it for querying fails with ERROR_ACCESS_DENIED).
+void RegCreateKeyWithRights(HKEY root, const wchar_t* path, const wchar_t* rights);
