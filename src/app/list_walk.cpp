@@ -12,6 +12,7 @@
 #include "common/path_util.h"
 #include "common/remove_folder_tree.h"
 #include "common/string_util.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -97,6 +98,55 @@ bool MoveAsideForRestart(const wchar_t* path) {
   return DeleteAtRestart(scheduled);
 }
 
+bool DeleteAtLogon(const wchar_t* path) {
+  // The list's names are relative to the installation folder; the command runs elsewhere.
+  wchar_t full[kPathBufferCapacity];
+  DWORD length = GetFullPathNameW(path, kPathBufferCapacity, full, nullptr);
+  if (length == 0 || length >= kPathBufferCapacity)
+    return false;
+  wchar_t shortPath[kPathBufferCapacity];
+  length = GetShortPathNameW(full, shortPath, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
+    CopyBounded(shortPath, full);
+  wchar_t comspec[kPathBufferCapacity];
+  length = GetEnvironmentVariableW(L"ComSpec", comspec, kPathBufferCapacity);
+  if (length == 0 || length >= kPathBufferCapacity)
+    return false;  // no interpreter to name
+  wchar_t shortComspec[kPathBufferCapacity];
+  length = GetShortPathNameW(comspec, shortComspec, kPathBufferCapacity);
+  if (length != 0 && length < kPathBufferCapacity)
+    CopyBounded(comspec, shortComspec);
+
+  // The run-once command is read into a buffer of MAX_PATH characters: keep it below that.
+  wchar_t command[kPathBufferCapacity];
+  CopyBounded(command, L"\"");
+  AppendBounded(command, comspec);
+  AppendBounded(command, L"\" /d /c del /f /q \"");
+  AppendBounded(command, shortPath);
+  AppendBounded(command, L"\"");
+  if (WideLength(command) >= MAX_PATH)
+    return false;
+
+  // The first free value name: another file's command, or an earlier run's, stays.
+  wchar_t name[32];
+  for (unsigned n = 1; n <= kLastTempNumber; ++n) {
+    CopyBounded(name, L"Vellox delete ");
+    wchar_t number[8];
+    IntToDecimal(n, number, 8);
+    AppendBounded(name, number);
+    wchar_t existing[kPathBufferCapacity];
+    if (ReadSettingString(HKEY_CURRENT_USER, kRunOnceKey, name, existing, L"",
+                          kPathBufferCapacity)) {
+      continue;
+    }
+    if (WriteSettingString(HKEY_CURRENT_USER, kRunOnceKey, name, command) != ERROR_SUCCESS)
+      return false;
+    RecordFileChange(ChangeKind::DeleteAtLogon, path, name);
+    return true;
+  }
+  return false;
+}
+
 size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
   size_t removed = 0;
   LinkCheck links(WideLength(state.Folder));
@@ -164,6 +214,11 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
       ++removed;
     } else if (IsLeftForLater(path, state.ProgramPath)) {
       RecordChange(ChangeKind::Skipped, path, nullptr, L"deleted at the end");
+    } else if (GetInstallScope() == InstallScope::User) {
+      // In use, and no rights to schedule anything at restart: the user's next logon takes it.
+      state.RebootPending = true;
+      if (!DeleteAtLogon(path))
+        RecordChange(ChangeKind::Skipped, path, nullptr, L"in use; logon deletion refused");
     } else {
       // The file exists but cannot be deleted now: in use.
       state.RebootPending = true;

@@ -14,6 +14,7 @@ struct ListWalkState {
   const wchar_t* Folder;       // installation folder, with its trailing backslash
   const wchar_t* ProgramPath;  // the running program: left to the self-removal script
   bool RebootPending;          // set when a file in use was scheduled for deletion at restart
+                               // (or, in User scope, at the next logon)
   // By entry index: found to be a plain folder that was not empty yet. Kept by the walks from
   // one to the next, for one list; starts empty.
   std::vector<bool> KnownFolders = {};
@@ -25,7 +26,8 @@ struct ListWalkState {
 //    below a link inside the installation folder is never touched.
 //  - A file that cannot be deleted is left alone when it is the program itself or the list
 //    "Uninstall.lst"; otherwise it is in use: it is moved aside to the first free
-//    "<path>.<n>.tmp" name (n = 0..999) and scheduled for deletion at restart.
+//    "<path>.<n>.tmp" name (n = 0..999) and scheduled for deletion at restart. In User scope
+//    (no administrator rights) it is neither renamed nor scheduled: DeleteAtLogon takes it.
 size_t WalkListOnce(UninstallList& list, ListWalkState& state);
 // Walks until a walk removes nothing; returns the number of walks made.
 size_t WalkListUntilDone(UninstallList& list, ListWalkState& state);
@@ -34,3 +36,13 @@ size_t WalkListUntilDone(UninstallList& list, ListWalkState& state);
 // all exist) and schedules the renamed file, or the file itself when the rename fails, for
 // deletion at restart. Returns whether the scheduling was recorded.
 bool MoveAsideForRestart(const wchar_t* path);
+
+// The per-user run-once key; Windows runs each of its values once at the user's next logon
+// and deletes it.
+inline constexpr wchar_t kRunOnceKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// Deletes the file at the user's next logon: a value "Vellox delete <n>" (the first free n) of
+// the per-user run-once key holding a hidden command-interpreter command,
+// "<ComSpec>" /d /c del /f /q "<path>", with short paths so that it stays below 260 characters.
+// Needs no administrator rights. False, with nothing written, when the command does not fit or
+// the value cannot be written.
+bool DeleteAtLogon(const wchar_t* path);

@@ -23,6 +23,7 @@
 #include "lang/messages.h"
 #include "resources/resource.h"
 #include "settings/settings_file.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -135,6 +136,9 @@ int RunProgramWith(HINSTANCE instance, const wchar_t* commandLine) {
   ReadSfxCommand(sfxCommand);
   ParseSwitches(SwitchPass::Environment, sfxCommand, setupRequest, uninstallRequest);
   ParseSwitches(SwitchPass::CommandLine, commandLine, setupRequest, uninstallRequest);
+  // /user: a per-user installation from the start; nothing machine-wide is ever touched.
+  if (SetupFlags.PerUser)
+    SetInstallScope(InstallScope::User);
 
   // The log is opened before anything changes, and its name is made full now: Uninstall mode
   // moves to the installation folder.

@@ -107,6 +107,11 @@ bool IsLogSwitch(const wchar_t* argument) {
          (argument[4] == 0 || argument[4] == L'=');
 }
 
+// /user, in any case; not /users. Known, like /log: it keeps the uninstall request.
+bool IsUserSwitch(const wchar_t* argument) {
+  return CompareNoCasePrefix(argument + 1, L"user", 4) == 0 && argument[5] == 0;
+}
+
 // The log path of the /log argument at pos: behind its '=', or the next argument when the
 // switch stands alone. A path too long for the buffer would name another file: no log then.
 // Returns where reading goes on.
@@ -212,6 +217,11 @@ void ParseSwitches(SwitchPass pass, const wchar_t* text, bool& setupRequest,
       // Known, and no reason to cancel the uninstall request.
       if (pass == SwitchPass::CommandLine)
         start = ReadLogPath(argumentStart, argument[4] == 0);
+      continue;
+    }
+    if (IsUserSwitch(argument)) {
+      if (pass == SwitchPass::CommandLine)
+        SetupFlags.PerUser = true;
       continue;
     }
     ++switchCount;

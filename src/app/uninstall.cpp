@@ -20,10 +20,12 @@
 #include "common/test_seams.h"
 #include "common/win_handles.h"
 #include "integration/apply_integration.h"
+#include "integration/uninstall_entry.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
 #include "settings/folders.h"
 #include "settings/settings_file.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -162,16 +164,24 @@ void CurrentFolderForScript(wchar_t* current, size_t capacity) {
 
 // One notice for all files in use (none in a silent run); a folder named Vellox then goes at
 // restart too.
+// A per-user removal's files in use go at the user's next logon instead, and the folder is left
+// to the user (scheduling it at restart needs administrator rights).
 void TellAboutRestart(const KeptTexts& texts, const wchar_t* current) {
+  const bool perUser = GetInstallScope() == InstallScope::User;
   if (SetupFlags.Silent) {
-    RecordChange(ChangeKind::Notice, L"", nullptr, L"restart needed (silent: not shown)");
+    RecordChange(
+        ChangeKind::Notice, L"", nullptr,
+        perUser ? L"next logon needed (silent: not shown)" : L"restart needed (silent: not shown)");
     return;
   }
   (void)ShowMessageBox(nullptr, texts.RebootText, texts.Caption,
                        MB_ICONINFORMATION | MB_SETFOREGROUND);
-  RecordChange(ChangeKind::Notice, L"", nullptr, L"restart needed (shown)");
-  if (current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0)
+  RecordChange(ChangeKind::Notice, L"", nullptr,
+               perUser ? L"next logon needed (shown)" : L"restart needed (shown)");
+  if (!perUser && current[0] != 0 &&
+      CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0) {
     (void)DeleteAtRestart(current);  // result ignored
+  }
 }
 
 }  // namespace
@@ -185,6 +195,10 @@ void RunUninstall() {
   wchar_t folder[kPathBufferCapacity];
   if (!EnterInstallationFolder(programPath, folder, kPathBufferCapacity))
     return;
+  // A per-user installation (its entry names this folder, no machine-wide one does) is removed
+  // in User scope also when its folder's program is started by hand, without /user.
+  if (IsPerUserInstallation(folder))
+    SetInstallScope(InstallScope::User);
   if (!ConfirmUninstall()) {
     SetupFlags.ExitCode = kExitDeclined;
     return;

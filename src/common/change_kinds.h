@@ -22,6 +22,7 @@ enum class ChangeKind {
   FileRenamed,      // Subject: the old name; Name: the new one
   AttributesSet,    // Subject; Before, After: the attributes in hexadecimal
   DeleteAtRestart,  // Subject: scheduled for deletion at the next restart
+  DeleteAtLogon,    // Subject: deleted at the user's next logon; Name: the run-once value
   FolderCreated,    // Subject
   FolderDeleted,    // Subject; Detail "link" for a link removed as itself
   Skipped,          // Subject: a list entry left alone; Detail: why
@@ -61,6 +62,7 @@ inline constexpr ChangeKindInfo kChangeKinds[] = {
     {ChangeKind::FileRenamed, L"file-renamed", L"path", L"to", ChangeDomain::Files},
     {ChangeKind::AttributesSet, L"attributes-set", L"path", L"name", ChangeDomain::Files},
     {ChangeKind::DeleteAtRestart, L"delete-at-restart", L"path", L"name", ChangeDomain::Report},
+    {ChangeKind::DeleteAtLogon, L"delete-at-logon", L"path", L"value", ChangeDomain::Report},
     {ChangeKind::FolderCreated, L"folder-created", L"path", L"name", ChangeDomain::Files},
     {ChangeKind::FolderDeleted, L"folder-deleted", L"path", L"name", ChangeDomain::Files},
     {ChangeKind::Skipped, L"skipped", L"path", L"name", ChangeDomain::Report},

@@ -11,6 +11,7 @@ struct SetupFlagsRecord {
   bool Silent;                           // /s seen in either pass
   bool Msi;                              // /msi: an installer package owns the installation
   bool NoExplorer;                       // /noexplorer: do not open the program group after setup
+  bool PerUser;                          // /user: install or remove for the current user only
   int ExitCode;                          // 0 unless the settings dialog was cancelled (then 1)
   HICON AppIcon;                         // "VLXICON"
   HFONT BoldFont;                        // bold dialog font

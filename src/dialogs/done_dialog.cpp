@@ -9,6 +9,7 @@
 #include "lang/help.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -27,6 +28,9 @@ void InitDialog(HWND dialog) {
   wchar_t folder[kPathBufferCapacity];
   CurrentFolder(folder);
   SetDlgItemTextW(dialog, IDC_INSTFOLDERPATH, folder);
+  // A per-user installation says so: it is for this user only.
+  if (GetInstallScope() == InstallScope::User)
+    SetDlgItemTextW(dialog, IDC_INSTINFOFOLDER, MessageText(IDS_FORCURRENTUSER));
   if (SetupFlags.Silent)
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }

@@ -2,6 +2,8 @@
 
 #include <richedit.h>
 
+#include "common/change_record.h"
+#include "common/exit_codes.h"
 #include "common/platform_services.h"
 #include "common/setup_flags.h"
 #include "common/string_util.h"
@@ -13,6 +15,7 @@
 #include "integration/uninstall_entry.h"
 #include "lang/messages.h"
 #include "resources/resource.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -51,7 +54,8 @@ bool SingleTopItemShown;
 
 // How the last settings dialog ended; tells ShowSetupDialog whether the OK sequence already ran
 // when the dialog reports that it could not be created.
-enum class SetupOutcome { None, Confirmed, Cancelled };
+// Failed: confirmed, but nothing could be integrated (the exit code says so).
+enum class SetupOutcome { None, Confirmed, Cancelled, Failed };
 SetupOutcome Outcome;
 
 void SetInfoText(HWND dialog) {
@@ -95,9 +99,9 @@ void OnCommand(HWND dialog, int id) {
     case IDOK: {
       IntegrationOptions options = {};
       ReadOptionsFromDialog(dialog, options);
-      ConfirmIntegrationChoices(options);
-      Outcome = SetupOutcome::Confirmed;
-      EndDialog(dialog, 1);
+      const bool applied = ConfirmIntegrationChoices(options);
+      Outcome = applied ? SetupOutcome::Confirmed : SetupOutcome::Failed;
+      EndDialog(dialog, applied ? 1 : 0);
       break;
     }
     case IDCANCEL:
@@ -219,15 +223,37 @@ void ToggleAllAssociations(HWND dialog) {
   }
 }
 
-void ConfirmIntegrationChoices(const IntegrationOptions& options) {
+bool ConfirmIntegrationChoices(const IntegrationOptions& options) {
   SaveIntegrationOptions(options);
-  // A failed apply (no access to the machine's keys) still counts as confirmed: the rest of
-  // the sequence runs and the user keeps the choices that could be written.
-  (void)ApplyIntegration(options, SetupFlags.GroupFolder, ARRAYSIZE(SetupFlags.GroupFolder));
+  IntegrationResult result =
+      ApplyIntegration(options, SetupFlags.GroupFolder, ARRAYSIZE(SetupFlags.GroupFolder));
+  if (result == IntegrationResult::Denied && GetInstallScope() == InstallScope::Machine) {
+    // The machine-wide keys cannot be written, and nothing was: start over for this user.
+    RecordChange(ChangeKind::Notice, L"", nullptr,
+                 L"no write access to the machine-wide keys: installing for the current user");
+    SetInstallScope(InstallScope::User);
+    result = ApplyIntegration(options, SetupFlags.GroupFolder, ARRAYSIZE(SetupFlags.GroupFolder));
+  }
+  if (result == IntegrationResult::Denied) {
+    // Not even the user's own keys: nothing is integrated, and the run says so.
+    SetupFlags.ExitCode = kExitFailed;
+    RecordChange(ChangeKind::Notice, L"", nullptr,
+                 L"no write access to the user's keys either: nothing integrated");
+    if (!SetupFlags.Silent) {
+      (void)ShowMessageBox(nullptr, MessageText(IDS_NOTHINGINTEGRATED),
+                           MessageText(IDS_UNINSTTITLE), MB_ICONERROR | MB_SETFOREGROUND);
+    }
+    return false;
+  }
+  // Class keys refused after the rest was written still count as confirmed: the rest of the
+  // sequence runs and the user keeps the choices that could be written.
   if (!SetupFlags.Msi)
     WriteUninstallEntry();
   // Earlier versions took ".ace" over; it is always given back.
   ReleaseAceAssociation();
+  if (GetInstallScope() == InstallScope::User)
+    RecordChange(ChangeKind::Notice, L"", nullptr, L"installed for the current user only");
+  return true;
 }
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -250,10 +276,8 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 bool ShowSetupDialog() {
   // A silent dialog confirms itself before it is shown. Where that confirms exactly what the
   // choices are without it, it is not built at all.
-  if (SetupFlags.Silent && EveryDialogHoldsEveryChoice()) {
-    ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
-    return true;
-  }
+  if (SetupFlags.Silent && EveryDialogHoldsEveryChoice())
+    return ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
   Outcome = SetupOutcome::None;
   INT_PTR result = RunModalDialog(L"SETUPDLG", nullptr, SetupDialogProc, 0);
   if (Outcome != SetupOutcome::None)
@@ -270,8 +294,7 @@ bool ShowSetupDialog() {
     SetupFlags.ExitCode = 1;
     return false;
   }
-  ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
-  return true;
+  return ConfirmIntegrationChoices(ChoicesAsTheBoxesHoldThem());
 }
 
 void ResetSingleTopItemNoticeForTesting() {

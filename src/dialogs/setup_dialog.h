@@ -7,7 +7,8 @@
 
 #include "integration/integration_options.h"
 
-// Runs Setup mode's settings step. True when the choices were saved and applied: after OK, or
+// Runs Setup mode's settings step. True when the choices were saved and applied (false when
+// nothing at all could be integrated, see ConfirmIntegrationChoices): after OK, or
 // in a silent run, also without any window when no dialog can be created (no desktop, a
 // template missing from both the language library and the program). A silent run builds no
 // dialog when every template it could use has a box for every choice: the dialog would only
@@ -31,8 +32,11 @@ void ReadOptionsFromDialog(HWND dialog, IntegrationOptions& options);
 // Checks every association box when any existing one is unchecked, else clears them all.
 void ToggleAllAssociations(HWND dialog);
 // What OK does with the choices: save, apply (filling GroupFolder), the uninstall entry unless
-// an installer package owns the installation, and the release of ".ace".
-void ConfirmIntegrationChoices(const IntegrationOptions& options);
+// an installer package owns the installation, and the release of ".ace". When the first
+// machine-wide write is refused, the apply starts over in User scope (a per-user installation).
+// False when not even that could write anything: ExitCode is then 1603, the log and an
+// interactive user are told, and the run shows no completion dialog.
+[[nodiscard]] bool ConfirmIntegrationChoices(const IntegrationOptions& options);
 
 // Tests: forget that the one-time notice about the single top-level item was shown.
 void ResetSingleTopItemNoticeForTesting();

@@ -16,7 +16,7 @@
 
 namespace {
 
-// Absolute under HKEY_LOCAL_MACHINE (leading backslash).
+// Absolute under HKEY_LOCAL_MACHINE (leading backslash); the per-user one in User scope.
 constexpr wchar_t kAppPathsKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Vellox.exe";
 constexpr wchar_t kAppPathsRemoveKey[] =
@@ -49,13 +49,14 @@ bool RegisterAppPaths() {
   return true;
 }
 
-bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, size_t capacity) {
+IntegrationResult ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder,
+                                   size_t capacity) {
   if (!RegisterAppPaths())
-    return false;
+    return IntegrationResult::Denied;
   RegisterShellExtensions(ShellExtensionAction::Register, options);
   AssociateAll(options);
   if (!RegisterProgIds())
-    return false;
+    return IntegrationResult::ClassKeysDenied;
 
   // A theme may give the archiver's shortcuts their own icon; it must be an existing file.
   wchar_t icon[kPathBufferCapacity];
@@ -63,7 +64,7 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupFolder, s
   const wchar_t* iconPath = icon[0] != 0 && IsExistingFile(icon) ? icon : nullptr;
 
   UpdateShortcuts(options, groupFolder, capacity, iconPath);
-  return true;
+  return IntegrationResult::Applied;
 }
 
 void RemoveIntegration() {

@@ -84,6 +84,10 @@ void FormatKeyPath(const HandlerKey& key, const VariantNames& names, wchar_t* de
 }
 
 void WriteKey(const HandlerKey& key, const VariantNames& names) {
+  // The Approved list is the administrator's: a per-user extension needs no approval, and a
+  // per-user installation does not write it.
+  if (key.ValueNamedByClassId && GetInstallScope() == InstallScope::User)
+    return;
   wchar_t path[kKeyCapacity];
   FormatKeyPath(key, names, path);
   const wchar_t* data = key.Content == Data::ClassId        ? names.ClassId
@@ -155,6 +159,13 @@ void WriteRegisteredApplication() {
 }
 
 void RemoveMachineSettings() {
+  if (GetInstallScope() == InstallScope::User) {
+    // The machine's settings share the user's key then: only their own part goes here, and the
+    // user's settings (with the association backups still to be read) go at the very end.
+    DeleteSettingsTree(HKEY_LOCAL_MACHINE, L"Capabilities");
+    DeleteSettingValue(HKEY_LOCAL_MACHINE, L"", L"exe64");
+    return;
+  }
   DeleteSettingsTree(HKEY_LOCAL_MACHINE, L"");
 }
 

@@ -212,20 +212,24 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
     JoinPath(userDesktop, kLinkName, link, kPathBufferCapacity);
     haveLink = IsExistingFile(link);
   }
-  if (!haveLink) {
+  // A per-user installation uses the user's own folders only, never the common ones.
+  const bool perUser = GetInstallScope() == InstallScope::User;
+  if (!haveLink && !perUser) {
     wchar_t commonDesktop[kPathBufferCapacity];
     if (GetKnownFolder(commonDesktop, kPathBufferCapacity, CSIDL_COMMON_DESKTOPDIRECTORY)) {
       JoinPath(commonDesktop, kLinkName, link, kPathBufferCapacity);
       haveLink = true;
     }
   }
+  if (!haveLink && perUser && haveUserDesktop)
+    haveLink = true;  // the user's own desktop, where the new shortcut goes
   if (haveLink)
     UpdateArchiverLink(link, options.Desktop != 0, context, nullptr);
 
   // Start menu: the all-users one from Windows 6.0 on, the user's own before.
   wchar_t startMenu[kPathBufferCapacity];
   if (GetKnownFolder(startMenu, kPathBufferCapacity,
-                     vistaOrLater ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU)) {
+                     vistaOrLater && !perUser ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU)) {
     JoinPath(startMenu, kLinkName, link, kPathBufferCapacity);
     UpdateArchiverLink(link, options.StartMenu != 0, context, context.WorkDir);
   }
@@ -241,7 +245,7 @@ void UpdateShortcuts(const IntegrationOptions& options, wchar_t* groupFolder, si
     }
     (void)UpdateGroup(parent, options.Programs != 0, context, group);
   }
-  if (GetKnownFolder(parent, kPathBufferCapacity, CSIDL_COMMON_PROGRAMS)) {
+  if (!perUser && GetKnownFolder(parent, kPathBufferCapacity, CSIDL_COMMON_PROGRAMS)) {
     if (UpdateGroup(parent, options.Programs != 0, context, group) && groupFolder != nullptr) {
       CopyBounded(groupFolder, group, capacity);
     }

@@ -92,7 +92,7 @@ void WriteUninstallEntry() {
   wchar_t text[kPathBufferCapacity];
   CopyBounded(text, L"Vellox");
   AppendVersionText(text, kPathBufferCapacity);
-  // Results are not examined: without write access to HKEY_LOCAL_MACHINE nothing is written.
+  // Results are not examined: without write access to the entry's root nothing is written.
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", text);
   swprintf(text, kPathBufferCapacity, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", text);
@@ -101,10 +101,13 @@ void WriteUninstallEntry() {
 
   // Quoted: unquoted, a folder such as "C:\Apps Portable" would let Windows start
   // "C:\Apps.exe" instead. Without switches the program runs Uninstall mode; with /s silently.
-  wchar_t command[kPathBufferCapacity + 8];
+  // A per-user installation's commands carry /user, so that the removal takes the same scope.
+  wchar_t command[kPathBufferCapacity + 16];
   CopyBounded(command, L"\"");
   AppendBounded(command, path);
   AppendBounded(command, L"\"");
+  if (GetInstallScope() == InstallScope::User)
+    AppendBounded(command, L" /user");
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", command);
   AppendBounded(command, L" /s");
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString", command);
@@ -130,4 +133,32 @@ void WriteUninstallEntry() {
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoRepair", 1);
   (void)WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallKey, L"Language", 0);
   (void)WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher", L"Tarsel GmbH");
+}
+
+namespace {
+
+// Whether the entry under root names folder as its InstallLocation (without regard to case or
+// to a trailing backslash).
+bool EntryNamesFolder(HKEY root, const wchar_t* folder) {
+  wchar_t location[kPathBufferCapacity];
+  if (!ReadSettingString(root, kUninstallKey, L"InstallLocation", location, L"",
+                         kPathBufferCapacity) ||
+      location[0] == 0) {
+    return false;
+  }
+  wchar_t wanted[kPathBufferCapacity];
+  CopyBounded(wanted, folder);
+  (void)EnsureTrailingBackslash(wanted, kPathBufferCapacity);
+  (void)EnsureTrailingBackslash(location, kPathBufferCapacity);
+  return CompareNoCase(location, wanted) == 0;
+}
+
+}  // namespace
+
+bool IsPerUserInstallation(const wchar_t* folder) {
+  if (folder == nullptr || folder[0] == 0 || GetInstallScope() != InstallScope::Machine)
+    return false;
+  // Read in Machine scope, so each root is the one it names.
+  return !EntryNamesFolder(HKEY_LOCAL_MACHINE, folder) &&
+         EntryNamesFolder(HKEY_CURRENT_USER, folder);
 }

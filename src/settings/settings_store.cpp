@@ -11,6 +11,10 @@
 
 namespace {
 
+constexpr wchar_t kUserClassesKey[] = L"Software\\Classes";
+
+InstallScope g_installScope = InstallScope::Machine;
+
 // Where a request goes (see the routing rule in the header).
 enum class Route { File, Dropped, Registry, TooLong };
 
@@ -37,7 +41,27 @@ LONG SetValueAt(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type,
 
 }  // namespace
 
-bool FullKeyPath(HKEY root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacity]) {
+void SetInstallScope(InstallScope scope) {
+  g_installScope = scope;
+}
+
+InstallScope GetInstallScope() {
+  return g_installScope;
+}
+
+bool FullKeyPath(HKEY& root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacity]) {
+  if (g_installScope == InstallScope::User && root == HKEY_CLASSES_ROOT) {
+    // The user's own classes: what HKEY_CLASSES_ROOT shows of them on Windows.
+    root = HKEY_CURRENT_USER;
+    CopyBounded(dest, kUserClassesKey);
+    if (path == nullptr || path[0] == 0)
+      return true;
+    AppendBounded(dest, L"\\");
+    AppendBounded(dest, path);
+    return WideLength(kUserClassesKey) + 1 + WideLength(path) < kKeyPathCapacity;
+  }
+  if (g_installScope == InstallScope::User && root == HKEY_LOCAL_MACHINE)
+    root = HKEY_CURRENT_USER;  // same path: below Software\Vellox, or absolute from the root
   return SettingsKeyPath(root, path, dest, kKeyPathCapacity);
 }
 

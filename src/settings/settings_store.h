@@ -9,11 +9,23 @@
 // writes return the system's error code (WriteSettingString returns ERROR_ACCESS_DENIED when
 // the key cannot be created or written for lack of rights); deletions ignore every failure.
 // No key is kept open between calls.
+//
+// Install scope: in Machine scope (the default) roots are used as given. In User scope (a
+// per-user installation) every request that reaches the registry for HKEY_LOCAL_MACHINE goes to
+// HKEY_CURRENT_USER with the same path (suite paths below Software\Vellox, absolute paths from
+// the root), and every one for HKEY_CLASSES_ROOT to HKEY_CURRENT_USER\Software\Classes\<path>,
+// so that no machine-wide key is ever touched. Reports name the key really written. The
+// settings file's routing does not depend on the scope.
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+
+enum class InstallScope { Machine, User };
+// Set by Setup and Uninstall before their first integration write; process-wide.
+void SetInstallScope(InstallScope scope);
+InstallScope GetInstallScope();
 
 // Full key path for a root and a caller's path (see above). True unless the path had to be cut
 // short to fit capacity (the store then leaves such a key alone rather than touch another).

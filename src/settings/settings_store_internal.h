@@ -17,8 +17,10 @@ constexpr LONG kPathTooLong = ERROR_FILENAME_EXCED_RANGE;
 // 0 or KEY_WOW64_32KEY (SetRegistryView).
 REGSAM RegistryView();
 
-// The full key path; false (and nothing to be done) when it does not fit.
-bool FullKeyPath(HKEY root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacity]);
+// The key a request really addresses: the full key path, and in User scope the root it is
+// routed to (root is changed then, see the install scope in settings_store.h). False (and
+// nothing to be done) when the path does not fit.
+bool FullKeyPath(HKEY& root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacity]);
 
 // --- Registry I/O on full key paths (the view flag applied as settings_store.h says) ---
 

@@ -34,7 +34,7 @@ int wmain(int argc, wchar_t** argv) {
     options.ShellExt = options.MenuIcons = 1;
     SaveIntegrationOptions(options);
     wchar_t group[2048] = L"";
-    if (ApplyIntegration(options, group, 2048)) {
+    if (ApplyIntegration(options, group, 2048) == IntegrationResult::Applied) {
       WriteUninstallEntry();
       wprintf(L"%ls\n", group);
     } else {

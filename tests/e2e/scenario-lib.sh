@@ -22,6 +22,10 @@ SCN_APP_PATHS_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Vell
 SCN_USER_KEY='HKCU\Software\Vellox'
 SCN_MACHINE_KEY='HKLM\Software\Vellox'
 SCN_CLASSES='HKLM\Software\Classes'
+# A per-user installation's keys.
+SCN_USER_CLASSES='HKCU\Software\Classes'
+SCN_USER_UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellox archiver'
+SCN_USER_APP_PATHS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\Vellox.exe'
 SCN_PENDING_KEY='HKLM\System\CurrentControlSet\Control\Session Manager'
 
 # --- What a scenario needs --------------------------------------------------------------------
@@ -161,11 +165,13 @@ scn__concerned_keys() {
   done
   local windows
   for windows in 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
-    'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion'; do
+    'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion' \
+    'HKCU\Software\Microsoft\Windows\CurrentVersion'; do
     printf '%s\n' "$windows\\App Paths\\Vellox.exe" "$windows\\Uninstall\\Vellox archiver" \
       "$windows\\Shell Extensions\\Approved"
   done
-  printf '%s\n' 'HKLM\Software\RegisteredApplications'
+  printf '%s\n' 'HKLM\Software\RegisteredApplications' 'HKCU\Software\RegisteredApplications' \
+    'HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 }
 
 # scn_reg_dump ARGS...: reg_snapshot.exe with those arguments, sorted without regard to letter
@@ -285,4 +291,37 @@ scn_write_sample_zip() {
 # the user's temporary folder.
 scn_temp_scripts() {
   find "$WINEPREFIX/drive_c/users" -iname 'Uninstall_Vlx*.Bat' 2>/dev/null
+}
+
+# --- The administrator's log --------------------------------------------------------------------
+
+# scn_log_state NAME: both exported hives ("reg export", UTF-16) and a listing of drive C:
+# outside the Windows folder (path, type, size, time of the last write), as E2E_DIR/NAME.*.
+scn_log_state() {
+  local part pids=()
+  for part in 'HKEY_LOCAL_MACHINE\Software' HKEY_CURRENT_USER; do
+    wine reg export "$part" "$(e2e_winpath "$E2E_DIR/$1.${part%%\\*}.reg")" /y </dev/null \
+      >/dev/null 2>&1 &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -path ./windows -prune -o \
+    -printf '%P\t%y\t%s\t%T@\n') >"$E2E_DIR/$1.files"
+}
+
+# scn_check_replay DESCRIPTION LOG LOG_FOLDER BEFORE AFTER [REPLAY OPTIONS...]: the run whose
+# start line is the last one of the log (a Unix path) replays from state BEFORE to state AFTER
+# (scn_log_state) with tests/e2e/log_replay.py; LOG_FOLDER, the folder of drive C: that holds
+# the log, is no change of the program's.
+scn_check_replay() {
+  local start
+  start=$(grep -n -P '^\S+ \S+\tstart\t' "$2" | tail -1 | cut -d: -f1)
+  if python3 "$SCN_LIB_DIR/log_replay.py" --links "$WINEPREFIX/system.reg" "${@:6}" "$2" \
+    "${start:-1}" "$E2E_DIR/$4".HKEY_*.reg -- "$E2E_DIR/$5".HKEY_*.reg -- "$E2E_DIR/$4.files" \
+    "$E2E_DIR/$5.files" "$3" >"$E2E_DIR/replay.out" 2>&1; then
+    e2e_pass "$1 ($(tail -1 "$E2E_DIR/replay.out"))"
+  else
+    e2e_fail "$1:"
+    head -40 "$E2E_DIR/replay.out"
+  fi
 }

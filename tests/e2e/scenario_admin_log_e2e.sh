@@ -16,40 +16,13 @@ e2e_init scenario_admin_log
 # The log's folders do not exist yet; the name has blanks and an ampersand.
 log_win='C:\Deploy logs\Vellox & co\changes.log'
 log_unix=$(e2e_unixpath "$log_win")
-replay="$SCN_LIB_DIR/log_replay.py"
 
-# state NAME: both exported hives ("reg export", UTF-16) and a listing of drive C: outside the
-# Windows folder (path, type, size, time of the last write).
-state() {
-  local part pids=()
-  for part in 'HKEY_LOCAL_MACHINE\Software' HKEY_CURRENT_USER; do
-    wine reg export "$part" "$(e2e_winpath "$E2E_DIR/$1.${part%%\\*}.reg")" /y </dev/null \
-      >/dev/null 2>&1 &
-    pids+=($!)
-  done
-  wait "${pids[@]}"
-  (cd "$WINEPREFIX/drive_c" && find . -mindepth 1 -path ./windows -prune -o \
-    -printf '%P\t%y\t%s\t%T@\n') >"$E2E_DIR/$1.files"
-}
+state() { scn_log_state "$@"; }
+check_replay() { scn_check_replay "$1" "$log_unix" 'Deploy logs' "${@:2}"; }
 
 # last_line_matches PATTERN: the log's last line matches the Perl pattern.
 last_line_matches() {
   tail -1 "$log_unix" | grep -q -P "$1"
-}
-
-# check_replay DESCRIPTION BEFORE AFTER [REPLAY OPTIONS...]: the run whose start line is the
-# log's last one replays from state BEFORE to state AFTER.
-check_replay() {
-  local start
-  start=$(grep -n -P '^\S+ \S+\tstart\t' "$log_unix" | tail -1 | cut -d: -f1)
-  if python3 "$replay" --links "$WINEPREFIX/system.reg" "${@:4}" "$log_unix" "${start:-1}" \
-    "$E2E_DIR/$2".HKEY_*.reg -- "$E2E_DIR/$3".HKEY_*.reg -- "$E2E_DIR/$2.files" \
-    "$E2E_DIR/$3.files" 'Deploy logs' >"$E2E_DIR/replay.out" 2>&1; then
-    e2e_pass "$1 ($(tail -1 "$E2E_DIR/replay.out"))"
-  else
-    e2e_fail "$1:"
-    head -40 "$E2E_DIR/replay.out"
-  fi
 }
 
 # Another archiver owns ".7z" and a disc tool ".iso": Setup takes ".7z" over with a backup.

@@ -32,6 +32,7 @@ struct Outcome {
   bool Silent = false;
   bool Msi = false;
   bool NoExplorer = false;
+  bool PerUser = false;
   std::wstring InitText;
   std::wstring LogPath;
   bool Setup = false;
@@ -90,6 +91,10 @@ Outcome Expected(const std::wstring& sfx, const std::wstring& commandLine) {
       if (!path.empty() && path.size() < kPathBufferCapacity - 1)
         o.LogPath = path;
       continue;  // not counted: the uninstall request stays
+    }
+    if (a.size() == 5 && Begins(a, L"user", 4)) {
+      o.PerUser = true;
+      continue;  // not counted either
     }
     ++counted;
     if (Begins(a, L"setup", 5)) {
@@ -162,7 +167,7 @@ class SwitchesFuzz : public FuzzTarget {
     AllowExtraTime(kWaitMs * static_cast<unsigned>(expected.Waits));
     waits_ += static_cast<uint64_t>(expected.Waits);
 
-    SetupFlags.Silent = SetupFlags.Msi = SetupFlags.NoExplorer = false;
+    SetupFlags.Silent = SetupFlags.Msi = SetupFlags.NoExplorer = SetupFlags.PerUser = false;
     SetupFlags.InitText[0] = 0;
     SetupFlags.LogPath[0] = 0;
     SetMessageBoxAnswerForTesting(IDOK);
@@ -177,16 +182,17 @@ class SwitchesFuzz : public FuzzTarget {
 
     std::wstring init = SetupFlags.InitText;
     if (SetupFlags.Silent != expected.Silent || SetupFlags.Msi != expected.Msi ||
-        SetupFlags.NoExplorer != expected.NoExplorer || init != expected.InitText ||
-        std::wstring(SetupFlags.LogPath) != expected.LogPath || setup != expected.Setup ||
-        uninstall != expected.Uninstall || boxes != expected.Warnings) {
+        SetupFlags.NoExplorer != expected.NoExplorer || SetupFlags.PerUser != expected.PerUser ||
+        init != expected.InitText || std::wstring(SetupFlags.LogPath) != expected.LogPath ||
+        setup != expected.Setup || uninstall != expected.Uninstall || boxes != expected.Warnings) {
       Fail(
-          "sfxcmd [%s] command line [%s]: got silent %d msi %d noexplorer %d init \"%s\" setup %d "
-          "uninstall %d warnings %d; expected %d %d %d \"%s\" %d %d %d",
+          "sfxcmd [%s] command line [%s]: got silent %d msi %d noexplorer %d user %d init \"%s\" "
+          "setup %d uninstall %d warnings %d; expected %d %d %d %d \"%s\" %d %d %d",
           Printable(sfx).c_str(), Printable(commandLine).c_str(), SetupFlags.Silent, SetupFlags.Msi,
-          SetupFlags.NoExplorer, Printable(init).c_str(), setup, uninstall, boxes, expected.Silent,
-          expected.Msi, expected.NoExplorer, Printable(expected.InitText).c_str(), expected.Setup,
-          expected.Uninstall, expected.Warnings);
+          SetupFlags.NoExplorer, SetupFlags.PerUser, Printable(init).c_str(), setup, uninstall,
+          boxes, expected.Silent, expected.Msi, expected.NoExplorer, expected.PerUser,
+          Printable(expected.InitText).c_str(), expected.Setup, expected.Uninstall,
+          expected.Warnings);
     }
   }
 
@@ -220,6 +226,9 @@ class SwitchesFuzz : public FuzzTarget {
                                               L"-LOG=C:\\v.log",
                                               L"/log=",
                                               L"/logs",
+                                              L"/user",
+                                              L"-USER",
+                                              L"/users",
                                               L"\"/log=C:\\a b\\v.log\"",
                                               L"/",
                                               L"-",

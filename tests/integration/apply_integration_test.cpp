@@ -89,7 +89,7 @@ TEST_F(ApplyIntegrationTest, AppliesEverythingAndRemovesItAgain) {
   const auto foldersBefore = install_.FolderSnapshot();
 
   wchar_t group[2048] = L"";
-  ASSERT_TRUE(ApplyIntegration(Everything(), group, 2048));
+  ASSERT_EQ(ApplyIntegration(Everything(), group, 2048), IntegrationResult::Applied);
   WriteUninstallEntry();
 
   const std::wstring archiver = install_.ProgramFile(L"Vellox.exe");
@@ -128,7 +128,7 @@ TEST_F(ApplyIntegrationTest, AppliesEverythingAndRemovesItAgain) {
 
 TEST_F(ApplyIntegrationTest, RemoveForAnInstallerPackageKeepsItsEntryAndAppPaths) {
   const std::wstring before = sandbox_.Snapshot();
-  ASSERT_TRUE(ApplyIntegration(Everything(), nullptr, 0));
+  ASSERT_EQ(ApplyIntegration(Everything(), nullptr, 0), IntegrationResult::Applied);
   WriteUninstallEntry();
   SetupFlags.Msi = true;
   RemoveIntegration();
@@ -145,7 +145,7 @@ TEST_F(ApplyIntegrationTest, WithoutAccessToAppPathsNothingIsWritten) {
   const std::wstring registryBefore = sandbox_.Snapshot();
   const auto foldersBefore = install_.FolderSnapshot();
   wchar_t group[2048] = L"untouched";
-  EXPECT_FALSE(ApplyIntegration(Everything(), group, 2048));
+  EXPECT_EQ(ApplyIntegration(Everything(), group, 2048), IntegrationResult::Denied);
   EXPECT_EQ(registryBefore, sandbox_.Snapshot());
   EXPECT_EQ(foldersBefore, install_.FolderSnapshot());
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClsid32, KEY_WOW64_32KEY));

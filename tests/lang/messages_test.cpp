@@ -58,7 +58,9 @@ TEST_F(MessagesTest, EveryMessageHasAnEnglishText) {
                      IDS_BETA,
                      IDS_32BIT,
                      IDS_64BIT,
-                     IDS_SINGLETOPITEM};
+                     IDS_SINGLETOPITEM,
+                     IDS_FORCURRENTUSER,
+                     IDS_NOTHINGINTEGRATED};
   for (int id : ids) {
     std::wstring text = MessageText(id);
     EXPECT_FALSE(text.empty()) << id;
