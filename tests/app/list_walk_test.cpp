@@ -11,7 +11,9 @@
 #include "app/file_list.h"
 #include "pending_renames.h"
 #include "common/win_handles.h"
+#include "settings/settings_store.h"
 #include "support/change_recorder.h"
+#include "support/registry_sandbox.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -195,4 +197,42 @@ TEST_F(ListWalkTest, AllTemporaryNamesTakenFallsBackToTheFileItself) {
   ASSERT_TRUE(MoveAsideForRestart(dll.c_str()));
   EXPECT_TRUE(Exists(L"a.dll"));  // the name for 999 exists, so the rename failed
   EXPECT_TRUE(IsPendingDeletion(dll));
+}
+
+// Without administrator rights a file in use is neither renamed nor scheduled at restart: a
+// run-once value of the user's deletes it at the next logon. The value's command, run once the
+// file is free, deletes it; an earlier value of that name stays.
+TEST_F(ListWalkTest, InUserScopeAFileInUseGoesAtTheNextLogon) {
+  RegistrySandbox registry;
+  RegWriteString(HKEY_CURRENT_USER, kRunOnceKey + 1, L"Vellox delete 1", L"earlier");
+  std::wstring doc = scratch_.WriteFile(L"a long name with blanks.txt", "held");
+  UniqueFileHandle held = HoldOpen(doc);
+  ASSERT_TRUE(held);
+  ASSERT_EQ(Load("a long name with blanks.txt\n"), 1u);
+  ListWalkState state = State();
+  SetInstallScope(InstallScope::User);
+  ChangeRecorder changes;
+  (void)WalkListUntilDone(list_, state);
+  SetInstallScope(InstallScope::Machine);
+  EXPECT_TRUE(state.RebootPending);
+  EXPECT_FALSE(IsPendingDeletion(doc));
+  EXPECT_FALSE(Exists(L"a long name with blanks.txt.0.tmp"));
+  ASSERT_EQ(changes.Lines().size(), 2u);  // the value set, then the report
+  EXPECT_EQ(changes.Lines()[0].find(L"value-set|HKEY_CURRENT_USER" + std::wstring(kRunOnceKey) +
+                                    L"|Vellox delete 2|-|REG_SZ:"),
+            0u);
+  EXPECT_EQ(changes.Lines()[1], L"delete-at-logon|" + doc + L"|Vellox delete 2|-|-|-");
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kRunOnceKey + 1, L"Vellox delete 1"), L"earlier");
+  std::wstring command = RegReadString(HKEY_CURRENT_USER, kRunOnceKey + 1, L"Vellox delete 2");
+  EXPECT_LT(command.size(), 260u);
+
+  held.reset();
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &started));
+  WaitForSingleObject(started.hProcess, 30000);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  EXPECT_FALSE(Exists(L"a long name with blanks.txt"));
 }

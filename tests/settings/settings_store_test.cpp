@@ -79,6 +79,30 @@ TEST_F(RegistryMode, AbsolutePathsAndClassKeysAreUsedAsGiven) {
   EXPECT_TRUE(SettingsKeyExists(HKEY_CLASSES_ROOT, L".vlx"));
 }
 
+TEST_F(RegistryMode, UserScopeRoutesMachineAndClassKeysToTheUsersOwnAndReportsThem) {
+  SetInstallScope(InstallScope::User);
+  ChangeRecorder changes;
+  EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, kAppPaths, L"", L"C:\\V\\Vellox.exe"),
+            ERROR_SUCCESS);
+  EXPECT_EQ(WriteSettingInt(HKEY_LOCAL_MACHINE, L"Capabilities", L"N", 3), ERROR_SUCCESS);
+  EXPECT_EQ(WriteSettingString(HKEY_CLASSES_ROOT, L".vlx", L"", L"Vellox"), ERROR_SUCCESS);
+  EXPECT_EQ(ReadSettingInt(HKEY_LOCAL_MACHINE, L"Capabilities", L"N", 0), 3u);
+  EXPECT_TRUE(SettingsKeyExists(HKEY_CLASSES_ROOT, L".vlx"));
+  DeleteSettingsTree(HKEY_CLASSES_ROOT, L".vlx");
+  SetInstallScope(InstallScope::Machine);
+
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, kAppPaths + 1, L""), L"C:\\V\\Vellox.exe");
+  EXPECT_EQ(RegReadDword(HKEY_CURRENT_USER, L"Software\\Vellox\\Capabilities", L"N"), 3u);
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\.vlx"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Vellox"));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L".vlx"));
+  const std::vector<std::wstring> lines = changes.Lines();
+  ASSERT_EQ(lines.size(), 15u);
+  EXPECT_EQ(lines[12], L"value-set|HKEY_CURRENT_USER\\Software\\Classes\\.vlx||-|REG_SZ:Vellox|-");
+  EXPECT_EQ(lines[14], L"key-deleted|HKEY_CURRENT_USER\\Software\\Classes\\.vlx|-|-|-|-");
+}
+
 TEST_F(RegistryMode, TheThirtyTwoBitViewKeepsItsOwnCopies) {
   // A Wow6432Node key makes the sandbox's machine root redirect like the real one.
   RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Marker", L"", L"");
