@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # A user without write access to HKEY_LOCAL_MACHINE runs Setup: the machine-wide keys that
 # Setup would write are locked read-only beforehand (the DACL D:P(A;OICI;KR;;;WD), made with
-# tests/programs/lock_registry_key). Setup must still finish with exit code 0 and keep the
-# user's choices, and it must not write any machine-wide key; the removal must still delete
-# the files and the user's settings.
+# tests/programs/lock_registry_key). Setup then integrates for this user only: exit code 0, the
+# user's choices kept, ".zip" in the user's own classes, the per-user uninstall entry, and no
+# machine-wide key written. The program started by hand from its folder (without /user) finds
+# the per-user installation by its entry and removes it: files, the user's keys and settings,
+# while the locked machine-wide keys stay as they were.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 scn_require startup setup app_paths associations uninstall_entry uninstall self_removal \
   program:Vellox.exe program:reg_snapshot.exe program:lock_registry_key.exe
 e2e_init scenario_no_hklm_access
 scn_make_install
-scn_snapshot "$E2E_DIR/reg-unlocked"
 e2e_run 30 "$E2E_PROGRAMS/lock_registry_key.exe" "$SCN_APP_PATHS_KEY" "$SCN_UNINSTALL_KEY" \
   "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" "$SCN_CLASSES\\Vellox.REV"
 e2e_check_eq "the machine-wide keys are locked" 0 "$E2E_RC"
@@ -24,14 +25,16 @@ grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-after-setup" >"$E2E_DIR/machine-aft
 scn_check_same "no machine-wide key concerned was written" "$E2E_DIR/machine-before" \
   "$E2E_DIR/machine-after-setup"
 scn_check_value "the user's choices are kept" "$SCN_USER_KEY\\Setup\\.zip" Set 0x1
-scn_check_value ".zip is not taken" "$SCN_CLASSES\\.zip" "" '<missing>'
+scn_check_value ".zip is not taken for the machine" "$SCN_CLASSES\\.zip" "" '<missing>'
+scn_check_value ".zip is taken for the user" "$SCN_USER_CLASSES\\.zip" "" Vellox.ZIP
+scn_check_value "the per-user entry is written" "$SCN_USER_UNINSTALL_KEY" InstallLocation \
+  "$E2E_INSTALL_WIN\\"
 
 scn_uninstall /s
 e2e_check_eq "uninstall exits with 0" 0 "$E2E_RC"
 e2e_check_not "the installation folder is gone" test -e "$E2E_INSTALL"
 scn_check_key_absent "the user's settings are gone" "$SCN_USER_KEY"
 scn_snapshot "$E2E_DIR/reg-after"
-# Wine lets the removal delete the locked (empty) keys; the rest must read as at the start.
-scn_check_same "the registry keys concerned read as before the keys were locked" \
-  "$E2E_DIR/reg-unlocked" "$E2E_DIR/reg-after"
+scn_check_same "the registry keys concerned read as before setup" "$E2E_DIR/reg-before" \
+  "$E2E_DIR/reg-after"
 e2e_finish
