@@ -112,7 +112,7 @@ settle() {
   local label=$1 left
   left=$(cd "$E2E_INSTALL" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | sort | tr '\n' ' ')
   rm -rf "$E2E_INSTALL"
-  rm -f "$temp_unix/Uninstall_Vlx.Bat"
+  rm -f "$temp_unix"/Uninstall_Vlx*.Bat
   snapshot "$E2E_DIR/now"
   checked=$((checked + 1))
   if [ "$left" != "uninstall.exe " ] ||

@@ -36,10 +36,10 @@ start_run() {
 }
 exit_code() { tr -d '\r' <"$E2E_DIR/last-stdout" | grep -E '^[0-9]+$' | tail -n 1; }
 
-# row NAME EXPECTED_CODE: one silent run of Uninstall mode, watched; checks its exit code and
-# that no window came up.
+# row NAME EXPECTED_CODE [ARGUMENTS]: one silent run of Uninstall mode, watched; checks its
+# exit code and that no window came up.
 row() {
-  start_run " /s"
+  start_run " /s${3:-}"
   e2e_wait_watched 150
   e2e_check_eq "$1: exit code $2" "$2" "$(exit_code)"
   e2e_check_eq "$1: no window" "" "$E2E_WINDOW"
@@ -91,8 +91,13 @@ if mount -t tmpfs -o size=64k tmpfs "$full_drive"; then
   head -c 1048576 /dev/zero >"$full_drive/Temp/filler" 2>/dev/null || true
   ln -s "$full_drive" "$WINEPREFIX/dosdevices/e:"
   temp_to 'E:\Temp'
-  row "full drive" 1603
+  row "full drive" 1603 ' /log=C:\full-drive.log'
   e2e_check "full drive: the program stays" test -f "$E2E_INSTALL/uninstall.exe"
+  log="$WINEPREFIX/drive_c/full-drive.log"
+  e2e_check "full drive: the log says why the program stays" \
+    grep -q 'no place for the removal script' "$log"
+  e2e_check_not "full drive: the log claims no script" grep -q -e 'removal script started' \
+    -e 'left-to-script' "$log"
   e2e_check_eq "full drive: no script, not even an empty one" "filler" "$(ls "$full_drive/Temp")"
   rm -f "$WINEPREFIX/dosdevices/e:"
   cleanup_drive

@@ -25,19 +25,25 @@ start_silent() {
   PIDS+=($!)
 }
 # wait_all_watched LIMIT: waits for every run of PIDS, watching the screen; WINDOWS holds the
-# titles of visible windows seen meanwhile; RCS the exit codes in start order.
+# titles of visible windows seen meanwhile; RCS the exit codes in start order. A window that
+# waits for an answer would keep its run going: once one is seen, or after LIMIT seconds, the
+# runs get five more seconds and are then ended with the rest of the prefix's processes.
 wait_all_watched() {
-  local i pid id running
+  local i pid id running deadline=$(($1 * 10))
   WINDOWS=
   RCS=()
-  for i in $(seq 1 $(($1 * 10))); do
+  for ((i = 0; i < deadline; i++)); do
     running=0
     for pid in "${PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && running=1; done
     [ "$running" = 1 ] || break
     id=$(xdotool search --onlyvisible --name . 2>/dev/null | head -n 1)
-    [ -n "$id" ] && WINDOWS+="$(xdotool getwindowname "$id" 2>/dev/null);"
+    if [ -n "$id" ] && [ -z "$WINDOWS" ]; then
+      WINDOWS="$(xdotool getwindowname "$id" 2>/dev/null);"
+      deadline=$((i + 50))
+    fi
     sleep 0.1
   done
+  [ "$running" = 1 ] && e2e__restart_server
   local n
   for n in "${!PIDS[@]}"; do
     wait "${PIDS[$n]}" 2>/dev/null || true
