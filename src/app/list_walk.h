@@ -43,6 +43,9 @@ inline constexpr wchar_t kRunOnceKey[] = L"\\Software\\Microsoft\\Windows\\Curre
 // Deletes the file at the user's next logon: a value "Vellox delete <n>" (the first free n) of
 // the per-user run-once key holding a hidden command-interpreter command,
 // "<ComSpec>" /d /c del /f /q "<path>", with short paths so that it stays below 260 characters.
-// Needs no administrator rights. False, with nothing written, when the command does not fit or
-// the value cannot be written.
-bool DeleteAtLogon(const wchar_t* path);
+// With a folder (the installation folder, when it is named Vellox) the command then removes the
+// folder too, once it is empty ("rd", which leaves a folder with anything in it alone), so that
+// the last of these commands to run takes the folder with it; a command too long with the folder
+// goes without it. Needs no administrator rights. False, with nothing written, when the command
+// does not fit or the value cannot be written.
+bool DeleteAtLogon(const wchar_t* path, const wchar_t* folder = nullptr);

@@ -19,6 +19,19 @@
 namespace {
 
 // An installation folder in a scratch folder with its list loaded from the given lines.
+// Runs a run-once command as the logon would, and waits for it.
+bool RunAsAtLogon(std::wstring command) {
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &started)) {
+    return false;
+  }
+  UniqueHandle process(started.hProcess);
+  UniqueHandle thread(started.hThread);
+  return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0;
+}
+
 class ListWalkTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -227,12 +240,16 @@ TEST_F(ListWalkTest, InUserScopeAFileInUseGoesAtTheNextLogon) {
   EXPECT_LT(command.size(), 260u);
 
   held.reset();
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                             nullptr, nullptr, &startup, &started));
-  WaitForSingleObject(started.hProcess, 30000);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  ASSERT_TRUE(RunAsAtLogon(command));
   EXPECT_FALSE(Exists(L"a long name with blanks.txt"));
+}
+
+// An installation folder named Vellox goes with the last of its files deleted at logon.
+TEST_F(ListWalkTest, ALogonDeletionTakesTheEmptiedFolderNamedVellox) {
+  RegistrySandbox registry;
+  const std::wstring folder = scratch_.MakeFolder(L"Vellox") + L"\\";
+  const std::wstring doc = scratch_.WriteFile(L"Vellox\\held.txt", "x");
+  ASSERT_TRUE(DeleteAtLogon(doc.c_str(), folder.c_str()));
+  ASSERT_TRUE(RunAsAtLogon(RegReadString(HKEY_CURRENT_USER, kRunOnceKey + 1, L"Vellox delete 1")));
+  EXPECT_FALSE(PathExists(folder));
 }

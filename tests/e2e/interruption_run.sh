@@ -12,9 +12,11 @@
 # is a stand-in): after the last Uninstall only the program itself may be left in its folder,
 # with the script beside in the temporary folder; both are then removed by hand.
 #
-# Usage: interruption_run.sh [--every | --points "K ..."] [--modes setup,uninstall] [--report F]
+# Usage: interruption_run.sh [--every | --points "K ..."] [--modes setup,uninstall] [--user]
+#                            [--report F]
 #   --every       every k from 1 to the number of changes of a full run (the default)
 #   --points      these k only (the ctest slice); k beyond the last change are taken as the last
+#   --user        every run with /user: a per-user installation, its keys under HKEY_CURRENT_USER
 #   --report F    appends the figures (stop points, failures, time) to F
 # Exit code 0 when no stop point failed.
 set -uo pipefail
@@ -22,12 +24,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 
 points=
 modes=setup,uninstall
+scope=
 report=
 while [ $# -gt 0 ]; do
   case $1 in
     --every) points=; shift ;;
     --points) points=$2; shift 2 ;;
     --modes) modes=$2; shift 2 ;;
+    --user) scope=/user; shift ;;
     --report) report=$2; shift 2 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
@@ -89,8 +93,8 @@ put_back() {
 # run MODE [STOP]: one run of the program, stopped after change STOP when given. Sets E2E_RC.
 run() {
   local mode=$1 stop=${2:-}
-  local args=(/s)
-  [ "$mode" = setup ] && args=(/setup /s)
+  local args=(/s $scope)
+  [ "$mode" = setup ] && args=(/setup /s $scope)
   if [ -n "$stop" ]; then
     VLX_STOP_AFTER=$stop e2e_run 90 "$E2E_INSTALL_WIN\\uninstall.exe" "${args[@]}"
   else
@@ -139,8 +143,8 @@ count_changes() {
   local log="$E2E_DIR/full-$1.log"
   rm -f "$log"
   put_back
-  local args=(/s)
-  [ "$1" = setup ] && args=(/setup /s)
+  local args=(/s $scope)
+  [ "$1" = setup ] && args=(/setup /s $scope)
   e2e_run 90 "$E2E_INSTALL_WIN\\uninstall.exe" "${args[@]}" "/log=$(e2e_winpath "$log")"
   grep -c -v -P '\t(start|exit)\t' "$log"
 }
