@@ -292,6 +292,12 @@ scn_write_sample_zip() {
 scn_temp_scripts() {
   find "$WINEPREFIX/drive_c/users" -iname 'Uninstall_Vlx*.Bat' 2>/dev/null
 }
+# scn_no_temp_script: exit 0 when no self-removal script is left (for e2e_wait_for).
+scn_no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
+
+# scn_printed_code FILE: the whole exit code that run_command_line.exe printed into FILE (wine
+# hands a Unix parent only the low eight bits of a code; the runner prints all of it).
+scn_printed_code() { tr -d '\r' <"$1" | grep -E '^[0-9]+$' | tail -n 1; }
 
 # --- The administrator's log --------------------------------------------------------------------
 

@@ -23,6 +23,5 @@ e2e_check_eq "silent uninstall exits with 0" 0 "$E2E_RC"
 e2e_check_eq "no window" "" "$E2E_WINDOW"
 e2e_check "the script removes the deep folder" scn_wait_gone "$E2E_INSTALL" 60
 scn_check_key_absent "the entry is gone" "$SCN_UNINSTALL_KEY"
-no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
-e2e_check "the script deletes itself" e2e_wait_for 30 no_temp_script
+e2e_check "the script deletes itself" e2e_wait_for 30 scn_no_temp_script
 e2e_finish

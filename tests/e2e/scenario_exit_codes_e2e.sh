@@ -34,7 +34,7 @@ temp_to() {
 start_run() {
   e2e_start "$runner" "\"$E2E_INSTALL_WIN\\uninstall.exe\"$1"
 }
-exit_code() { tr -d '\r' <"$E2E_DIR/last-stdout" | grep -E '^[0-9]+$' | tail -n 1; }
+exit_code() { scn_printed_code "$E2E_DIR/last-stdout"; }
 
 # row NAME EXPECTED_CODE [ARGUMENTS]: one silent run of Uninstall mode, watched; checks its
 # exit code and that no window came up.
@@ -44,7 +44,6 @@ row() {
   e2e_check_eq "$1: exit code $2" "$2" "$(exit_code)"
   e2e_check_eq "$1: no window" "" "$E2E_WINDOW"
 }
-no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
 
 # Done.
 scn_make_install
@@ -61,7 +60,7 @@ e2e_check "the library is held" e2e_wait_for 30 test -e "$WINEPREFIX/drive_c/dll
 row "file in use" 3010
 rm -f "$WINEPREFIX/drive_c/dll-held"
 wait "$holder" 2>/dev/null || true
-e2e_check "file in use: no script left" e2e_wait_for 30 no_temp_script
+e2e_check "file in use: no script left" e2e_wait_for 30 scn_no_temp_script
 
 # The user answers No: nothing changes.
 scn_make_install

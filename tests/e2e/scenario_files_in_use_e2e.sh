@@ -42,8 +42,7 @@ e2e_check_eq "the notice is shown once" "" "$E2E_WINDOW"
 # (files in use) and deletes itself last.
 e2e_check "the self-removal script deletes the program" \
   scn_wait_gone "$E2E_INSTALL/uninstall.exe" 60
-no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
-e2e_check "the self-removal script deletes itself" e2e_wait_for 30 no_temp_script
+e2e_check "the self-removal script deletes itself" e2e_wait_for 30 scn_no_temp_script
 
 # The pending renames, one entry a line: "\??\path" followed by an empty target.
 wine reg query "$SCN_PENDING_KEY" /v PendingFileRenameOperations </dev/null 2>/dev/null |

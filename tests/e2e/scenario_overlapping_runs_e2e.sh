@@ -47,7 +47,7 @@ wait_all_watched() {
   local n
   for n in "${!PIDS[@]}"; do
     wait "${PIDS[$n]}" 2>/dev/null || true
-    RCS+=("$(tr -d '\r' <"$E2E_DIR/code.$n" | grep -E '^[0-9]+$' | tail -n 1)")
+    RCS+=("$(scn_printed_code "$E2E_DIR/code.$n")")
   done
   PIDS=()
 }
@@ -66,8 +66,7 @@ check_end() {
     e2e_check_eq "$1: the entry's quiet command removes it, exit code 0" 0 "$E2E_RC"
   fi
   e2e_check "$1: the installation folder is gone" scn_wait_gone "$E2E_INSTALL" 60
-  no_temp_script() { [ -z "$(scn_temp_scripts)" ]; }
-  e2e_check "$1: no removal script is left" e2e_wait_for 30 no_temp_script
+  e2e_check "$1: no removal script is left" e2e_wait_for 30 scn_no_temp_script
   scn_snapshot "$E2E_DIR/after"
   scn_check_same "$1: every key as before the suite came" "$E2E_DIR/before" "$E2E_DIR/after"
   scn_file_snapshot "$E2E_DIR/files-after"

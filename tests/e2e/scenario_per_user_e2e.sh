@@ -53,7 +53,7 @@ quiet=$(scn_value "$SCN_USER_UNINSTALL_KEY" QuietUninstallString)
 e2e_check_eq "the per-user entry's quiet command" "\"$E2E_INSTALL_WIN\\uninstall.exe\" /user /s" \
   "$quiet"
 e2e_run 90 "$E2E_PROGRAMS/run_command_line.exe" "$quiet /log \"$log_win\""
-e2e_check_eq "the quiet command exits with 0" 0 "$(tr -d '\r\n' <"$E2E_DIR/last-stdout")"
+e2e_check_eq "the quiet command exits with 0" 0 "$(scn_printed_code "$E2E_DIR/last-stdout")"
 scn_wait_gone "$E2E_INSTALL" 30 || true
 e2e_check_not "the installation folder is gone" test -e "$E2E_INSTALL"
 scn_log_state uninstall
