@@ -11,6 +11,7 @@ DWORD g_waitForTesting = 0;
 // may do more. Without the access list, a mutex made by an elevated run would refuse a later
 // standard user's run, which could then not tell "busy" from "denied".
 constexpr wchar_t kRunLockAccess[] = L"D:(A;;0x00100001;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)";
+constexpr DWORD kRunLockRights = SYNCHRONIZE | MUTEX_MODIFY_STATE;  // 0x00100001
 
 // Frees a security descriptor made by ConvertStringSecurityDescriptorToSecurityDescriptorW.
 struct LocalMemoryTraits {
@@ -27,11 +28,11 @@ HANDLE CreateRunMutex() {
     owned.reset(descriptor);
   }
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), owned.get(), FALSE};
-  HANDLE mutex = CreateMutexW(owned ? &attributes : nullptr, FALSE, kRunLockName);
-  if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
-    // Made by an earlier version without the access list: waiting is all that is needed.
-    mutex = OpenMutexW(SYNCHRONIZE, FALSE, kRunLockName);
-  }
+  // Only the rights to wait for it and release it are asked for, the ones the list grants to
+  // everyone: asking for all rights would fail for a standard user once another made it.
+  HANDLE mutex = CreateMutexExW(owned ? &attributes : nullptr, kRunLockName, 0, kRunLockRights);
+  if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
+    mutex = OpenMutexW(kRunLockRights, FALSE, kRunLockName);
   return mutex;
 }
 
