@@ -117,6 +117,17 @@ scn_install_files() {
   (cd "$E2E_INSTALL" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort)
 }
 
+# scn_deny_machine_keys: the machine-wide keys that Setup writes refuse every write from now on,
+# as for a standard user (Wine runs every process as an administrator); then the registry is
+# snapshot into $E2E_DIR/reg-before and its machine-wide part into $E2E_DIR/machine-before.
+scn_deny_machine_keys() {
+  e2e_run 30 "$E2E_PROGRAMS/lock_registry_key.exe" "$SCN_APP_PATHS_KEY" "$SCN_UNINSTALL_KEY" \
+    "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" "$SCN_CLASSES\\Vellox.REV"
+  e2e_check_eq "the machine-wide keys are locked" 0 "$E2E_RC"
+  scn_snapshot "$E2E_DIR/reg-before"
+  grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-before" >"$E2E_DIR/machine-before"
+}
+
 # --- Runs --------------------------------------------------------------------------------------
 
 # scn_setup ARGS...: runs "uninstall.exe /setup ARGS" from the installation folder, where the

@@ -12,11 +12,7 @@ scn_require startup setup app_paths associations uninstall_entry uninstall self_
   program:Vellox.exe program:reg_snapshot.exe program:lock_registry_key.exe
 e2e_init scenario_no_hklm_access
 scn_make_install
-e2e_run 30 "$E2E_PROGRAMS/lock_registry_key.exe" "$SCN_APP_PATHS_KEY" "$SCN_UNINSTALL_KEY" \
-  "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" "$SCN_CLASSES\\Vellox.REV"
-e2e_check_eq "the machine-wide keys are locked" 0 "$E2E_RC"
-scn_snapshot "$E2E_DIR/reg-before"
-grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-before" >"$E2E_DIR/machine-before"
+scn_deny_machine_keys
 
 scn_setup /s
 e2e_check_eq "setup exits with 0" 0 "$E2E_RC"

@@ -19,11 +19,7 @@ log_unix=$(e2e_unixpath "$log_win")
 e2e_reg add "$SCN_USER_CLASSES\\.zip" /ve /d OtherArc.zip /f
 e2e_reg add "$SCN_USER_CLASSES\\OtherArc.zip\\shell\\open\\command" /ve /d 'otherarc.exe "%1"' /f
 scn_make_install
-e2e_run 30 "$E2E_PROGRAMS/lock_registry_key.exe" "$SCN_APP_PATHS_KEY" "$SCN_UNINSTALL_KEY" \
-  "$SCN_MACHINE_KEY" "$SCN_CLASSES\\Vellox" "$SCN_CLASSES\\Vellox.ZIP" "$SCN_CLASSES\\Vellox.REV"
-e2e_check_eq "the machine-wide keys are locked" 0 "$E2E_RC"
-scn_snapshot "$E2E_DIR/reg-before"
-grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-before" >"$E2E_DIR/machine-before"
+scn_deny_machine_keys
 scn_log_state before
 
 scn_setup /s "/log=$log_win"
