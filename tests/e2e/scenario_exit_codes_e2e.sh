@@ -12,9 +12,11 @@ e2e_init scenario_exit_codes
 holdfile="$E2E_PROGRAMS/holdfile.exe"
 runner="$E2E_PROGRAMS/run_command_line.exe"
 full_drive=
+# The small drive goes whatever still runs on it (a script a faulty program started there would
+# keep it busy): detached at once, freed when its last user ends.
 cleanup_drive() {
   if [ -n "$full_drive" ]; then
-    umount "$full_drive" 2>/dev/null || true
+    umount -l "$full_drive" 2>/dev/null || true
     full_drive=
   fi
 }
