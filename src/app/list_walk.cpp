@@ -98,26 +98,6 @@ bool MoveAsideForRestart(const wchar_t* path) {
   return DeleteAtRestart(scheduled);
 }
 
-namespace {
-
-// A folder's path without its trailing backslash (a drive root keeps it).
-void CutTrailingBackslash(wchar_t* path) {
-  size_t length = WideLength(path);
-  if (length > 1 && path[length - 1] == L'\\' && path[length - 2] != L':')
-    path[length - 1] = 0;
-}
-
-// The installation folder when its own name is Vellox (the only name a removal takes a folder
-// at a later time for, as at restart); else null.
-const wchar_t* RemovableFolder(const wchar_t* folder) {
-  wchar_t name[kPathBufferCapacity];
-  CopyBounded(name, folder);
-  CutTrailingBackslash(name);
-  return CompareNoCase(FileNamePart(name), L"Vellox") == 0 ? folder : nullptr;
-}
-
-}  // namespace
-
 bool DeleteAtLogon(const wchar_t* path, const wchar_t* folder) {
   // The list's names are relative to the installation folder; the command runs elsewhere.
   wchar_t full[kPathBufferCapacity];
@@ -150,7 +130,6 @@ bool DeleteAtLogon(const wchar_t* path, const wchar_t* folder) {
   if (folder != nullptr) {
     length = GetShortPathNameW(folder, shortFolder, kPathBufferCapacity);
     if (length != 0 && length < kPathBufferCapacity) {
-      CutTrailingBackslash(shortFolder);
       const size_t base = WideLength(command);
       AppendBounded(command, L" & rd \"");
       AppendBounded(command, shortFolder);
@@ -250,7 +229,7 @@ size_t WalkListOnce(UninstallList& list, ListWalkState& state) {
     } else if (GetInstallScope() == InstallScope::User) {
       // In use, and no rights to schedule anything at restart: the user's next logon takes it.
       state.RebootPending = true;
-      if (!DeleteAtLogon(path, RemovableFolder(state.Folder)))
+      if (!DeleteAtLogon(path, state.LogonFolder))
         RecordChange(ChangeKind::Skipped, path, nullptr, L"in use; logon deletion refused");
     } else {
       // The file exists but cannot be deleted now: in use.

@@ -15,6 +15,9 @@ struct ListWalkState {
   const wchar_t* ProgramPath;  // the running program: left to the self-removal script
   bool RebootPending;          // set when a file in use was scheduled for deletion at restart
                                // (or, in User scope, at the next logon)
+  // In User scope, the folder that a logon deletion removes too once it is empty (no trailing
+  // backslash); null for none.
+  const wchar_t* LogonFolder = nullptr;
   // By entry index: found to be a plain folder that was not empty yet. Kept by the walks from
   // one to the next, for one list; starts empty.
   std::vector<bool> KnownFolders = {};
@@ -43,9 +46,9 @@ inline constexpr wchar_t kRunOnceKey[] = L"\\Software\\Microsoft\\Windows\\Curre
 // Deletes the file at the user's next logon: a value "Vellox delete <n>" (the first free n) of
 // the per-user run-once key holding a hidden command-interpreter command,
 // "<ComSpec>" /d /c del /f /q "<path>", with short paths so that it stays below 260 characters.
-// With a folder (the installation folder, when it is named Vellox) the command then removes the
-// folder too, once it is empty ("rd", which leaves a folder with anything in it alone), so that
-// the last of these commands to run takes the folder with it; a command too long with the folder
-// goes without it. Needs no administrator rights. False, with nothing written, when the command
-// does not fit or the value cannot be written.
+// With a folder (no trailing backslash) the command then removes the folder too, once it is empty
+// ("rd", which leaves a folder with anything in it alone), so that the last of these commands to
+// run takes the folder with it; a command too long with the folder goes without it. Needs no
+// administrator rights. False, with nothing written, when the command does not fit or the value
+// cannot be written.
 bool DeleteAtLogon(const wchar_t* path, const wchar_t* folder = nullptr);

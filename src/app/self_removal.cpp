@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cwchar>
+#include <initializer_list>
 #include <string>
 
 #include "app/switches.h"
@@ -198,48 +199,30 @@ bool ComposeSelfRemovalScript(const wchar_t* programPath, const wchar_t* install
     return false;
   }
   bool ok = true;
-  auto add = [&](const wchar_t* text) { ok = ok && AppendScriptLine(bytes, text); };
+  // One or more script lines from their parts, joined in the line buffer (never cut: it holds
+  // three script paths).
+  auto add = [&](std::initializer_list<const wchar_t*> parts) {
+    CopyBounded(line, L"");
+    for (const wchar_t* part : parts)
+      AppendBounded(line, part);
+    ok = ok && AppendScriptLine(bytes, line);
+  };
+  wchar_t count[16];
+  IntToDecimal(kRemovalAttempts, count, 16);
 
   // "<program>" /wait: the program again, which only pauses until this instance has ended.
-  CopyBounded(line, L"\"");
-  AppendBounded(line, program);
-  AppendBounded(line, L"\" /wait\r\n");
-  add(line);
-
+  add({L"\"", program, L"\" /wait\r\n"});
   // Delete the program and the folder, again and again for a while: another run of the
   // program (a retried removal waiting for its turn) may hold the file open for some seconds.
   // ping is the one pause every version of the interpreter's system has; it waits a second.
-  add(L"set vlx_tries=0\r\n:again\r\n");
-  CopyBounded(line, L"del \"");
-  AppendBounded(line, program);
-  AppendBounded(line, L"\"\r\nrd \"");
-  AppendBounded(line, folder);
-  AppendBounded(line, L"\"\r\nif not exist \"");
-  AppendBounded(line, program);
-  AppendBounded(line, L"\" goto done\r\n");
-  add(line);
-  wchar_t count[16];
-  (void)_snwprintf_s(count, _TRUNCATE, L"%d", kRemovalAttempts);
-  CopyBounded(line, L"set /a vlx_tries+=1\r\nif %vlx_tries% geq ");
-  AppendBounded(line, count);
-  AppendBounded(line,
-                L" goto done\r\n\"%SystemRoot%\\System32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
-                L"goto again\r\n:done\r\n");
-  add(line);
-
-  if (!silent) {
-    CopyBounded(line, L"if exist \"");
-    AppendBounded(line, program);
-    AppendBounded(line, L"\" \"");
-    AppendBounded(line, program);
-    AppendBounded(line, L"\" /warning\r\n");
-    add(line);
-  }
-
-  CopyBounded(line, L"del \"");
-  AppendBounded(line, self);
-  AppendBounded(line, L"\"\r\n");
-  add(line);
+  add({L"set vlx_tries=0\r\n:again\r\ndel \"", program, L"\"\r\nrd \"", folder,
+       L"\"\r\nif not exist \"", program, L"\" goto done\r\n"});
+  add({L"set /a vlx_tries+=1\r\nif %vlx_tries% geq ", count,
+       L" goto done\r\n\"%SystemRoot%\\System32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
+       L"goto again\r\n:done\r\n"});
+  if (!silent)
+    add({L"if exist \"", program, L"\" \"", program, L"\" /warning\r\n"});
+  add({L"del \"", self, L"\"\r\n"});
   if (!ok)
     bytes.clear();
   return ok;
@@ -258,8 +241,9 @@ UniqueFileHandle CreateOwnScript(const wchar_t* folder, wchar_t* path) {
       CopyBounded(name, kScriptFileName);
     } else {
       wchar_t number[16];
-      (void)_snwprintf_s(number, _TRUNCATE, L"_%d", n);
+      IntToDecimal(n, number, 16);
       CopyBounded(name, kScriptBaseName);
+      AppendBounded(name, L"_");
       AppendBounded(name, number);
       AppendBounded(name, kScriptExtension);
     }

@@ -121,13 +121,20 @@ void DeleteHelpIndexFiles() {
   }
 }
 
+// The folder that goes with the files in use, at restart or at the next logon, once it is
+// empty: only a folder of its own name, never one such as "Tools" that may hold other things.
+bool GoesWithFilesInUse(const wchar_t* current) {
+  return current[0] != 0 && CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0;
+}
+
 // The listed entries, walk after walk, then the list itself. True when a file in use was
-// scheduled for deletion at restart. The list file is closed before it is deleted.
+// scheduled for deletion at restart (or logon). The list file is closed before it is deleted.
 bool DeleteListedEntries(UniqueStdioFile& listFile, const wchar_t* folder,
-                         const wchar_t* programPath) {
+                         const wchar_t* programPath, const wchar_t* current) {
   UninstallList list;
   list.Load(listFile.get(), folder);
   ListWalkState walk = {folder, programPath, false};
+  walk.LogonFolder = GoesWithFilesInUse(current) ? current : nullptr;
   (void)WalkListUntilDone(list, walk);
   listFile.reset();
   (void)RemoveFile(kListName);
@@ -178,10 +185,8 @@ void TellAboutRestart(const KeptTexts& texts, const wchar_t* current) {
                        MB_ICONINFORMATION | MB_SETFOREGROUND);
   RecordChange(ChangeKind::Notice, L"", nullptr,
                perUser ? L"next logon needed (shown)" : L"restart needed (shown)");
-  if (!perUser && current[0] != 0 &&
-      CompareNoCase(FileNamePart(current), kRemovableFolderName) == 0) {
+  if (!perUser && GoesWithFilesInUse(current))
     (void)DeleteAtRestart(current);  // result ignored
-  }
 }
 
 }  // namespace
@@ -213,13 +218,13 @@ void RunUninstall() {
   if (SetupFlags.Msi)
     return;  // an installer package removes the files itself
 
+  wchar_t current[kPathBufferCapacity];
+  CurrentFolderForScript(current, kPathBufferCapacity);
   DeleteHelpIndexFiles();
-  const bool rebootPending = DeleteListedEntries(listFile, folder, programPath);
+  const bool rebootPending = DeleteListedEntries(listFile, folder, programPath, current);
   ForgetDeletedSettingsFile();
   RemoveBrowserDataFolder();
 
-  wchar_t current[kPathBufferCapacity];
-  CurrentFolderForScript(current, kPathBufferCapacity);
   if (rebootPending)
     TellAboutRestart(texts, current);
   // The program file and the folder go after this process has ended. Without the script the

@@ -247,7 +247,7 @@ TEST_F(ListWalkTest, InUserScopeAFileInUseGoesAtTheNextLogon) {
 // An installation folder named Vellox goes with the last of its files deleted at logon.
 TEST_F(ListWalkTest, ALogonDeletionTakesTheEmptiedFolderNamedVellox) {
   RegistrySandbox registry;
-  const std::wstring folder = scratch_.MakeFolder(L"Vellox") + L"\\";
+  const std::wstring folder = scratch_.MakeFolder(L"Vellox");
   const std::wstring doc = scratch_.WriteFile(L"Vellox\\held.txt", "x");
   ASSERT_TRUE(DeleteAtLogon(doc.c_str(), folder.c_str()));
   ASSERT_TRUE(RunAsAtLogon(RegReadString(HKEY_CURRENT_USER, kRunOnceKey + 1, L"Vellox delete 1")));
