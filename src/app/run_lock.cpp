@@ -4,8 +4,6 @@
 
 namespace {
 
-DWORD g_waitForTesting = 0;
-
 // Everyone may wait for and release the mutex, so that a standard user's run and an
 // administrator's run share it whichever of them made it; only the system and administrators
 // may do more. Without the access list, a mutex made by an elevated run would refuse a later
@@ -72,12 +70,4 @@ void RunLock::Release() {
     held_ = false;
   }
   mutex_.reset();
-}
-
-DWORD RunLockWait() {
-  return g_waitForTesting != 0 ? g_waitForTesting : kRunLockWaitMilliseconds;
-}
-
-void SetRunLockWaitForTesting(DWORD milliseconds) {
-  g_waitForTesting = milliseconds;
 }

@@ -38,7 +38,3 @@ class RunLock {
   UniqueHandle mutex_;
   bool held_ = false;
 };
-
-// The wait a run uses: kRunLockWaitMilliseconds unless a test set a shorter one.
-DWORD RunLockWait();
-void SetRunLockWaitForTesting(DWORD milliseconds);  // 0 restores the usual wait

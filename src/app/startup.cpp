@@ -93,7 +93,7 @@ void TellUser(UINT textId, bool setup) {
 // installation was removed (while this run waited, or before: neither list nor archiver).
 bool TakeTurn(RunLock& lock, bool setup) {
   const InstallationMarks before = setup ? ReadInstallationMarks() : InstallationMarks{};
-  const RunLockResult result = lock.Acquire(RunLockWait());
+  const RunLockResult result = lock.Acquire(kRunLockWaitMilliseconds);
   if (result == RunLockResult::Busy) {
     SetupFlags.ExitCode = kExitAlreadyRunning;
     RecordChange(ChangeKind::Notice, L"", nullptr,

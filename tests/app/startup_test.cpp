@@ -7,9 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "app/run_lock.h"
 #include "common/setup_flags.h"
-#include "common/test_seams.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -61,44 +59,6 @@ TEST(RunProgram, LogsARunThatChangesNothingFromStartToExit) {
   EXPECT_NE(bytes.find("\tcommand=uninstall.exe /none \"/log="), std::string::npos) << bytes;
   EXPECT_EQ(bytes.substr(bytes.size() - 14), "\texit\tcode=0\r\n") << bytes;
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2) << bytes;
-}
-
-// While another run holds the machine-wide lock, a run waits, then changes nothing and exits
-// with 1618; a silent one shows nothing while it does.
-TEST(RunProgram, AnotherRunHoldingTheLockEndsThisOneWith1618) {
-  ScratchFolder scratch;
-  const std::wstring log = scratch.Join(L"run.log");
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread holder([&] {
-    RunLock other;
-    ASSERT_EQ(other.Acquire(0), RunLockResult::Acquired);
-    SetEvent(held);
-    WaitForSingleObject(release, INFINITE);
-  });
-  ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
-  SetRunLockWaitForTesting(300);
-  SetMessageBoxAnswerForTesting(IDOK);
-  SetupFlags = SetupFlagsRecord{};
-  const std::wstring commandLine = L"uninstall.exe /s \"/log=" + log + L"\"";
-  EXPECT_EQ(RunProgramWith(GetModuleHandleW(nullptr), commandLine.c_str()), 1618);
-  EXPECT_EQ(MessageBoxCountForTesting(), 0);
-  SetupFlags = SetupFlagsRecord{};
-  SetEvent(release);
-  holder.join();
-  // Free again: the next run takes the lock at once.
-  RunLock after;
-  EXPECT_EQ(after.Acquire(0), RunLockResult::Acquired);
-  after.Release();
-  SetRunLockWaitForTesting(0);
-  SetMessageBoxAnswerForTesting(0);
-  CloseHandle(release);
-  CloseHandle(held);
-  std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(log, bytes));
-  EXPECT_NE(bytes.find("another Setup or Uninstall run is going on"), std::string::npos) << bytes;
-  EXPECT_EQ(bytes.substr(bytes.size() - 17), "\texit\tcode=1618\r\n") << bytes;
-  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3) << bytes;
 }
 
 }  // namespace

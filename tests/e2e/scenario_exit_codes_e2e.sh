@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The exit codes a deployment tool reads, one row per outcome, each on a fresh installation:
-# done (0), done with files in use that go at the next restart (3010), the user answering No
-# (1602), the file list missing or the removal script unwritable on a full drive (1603, the
-# program stays) and another run holding the machine-wide lock (1618, nothing changed). The
-# silent rows must show no window at all; no row may leave a script behind.
+# done (0, from a folder deeper than the command interpreter's paths), done with files in use
+# that go at the next restart (3010), the user answering No (1602), the file list missing or the
+# removal script unwritable on a full drive (1603, the program stays) and another run holding
+# the machine-wide lock (1618, nothing changed). The silent rows must show no window at all; no
+# row may leave a script behind.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 scn_require startup setup uninstall self_removal program:holdfile.exe program:Vellox.exe \
@@ -47,12 +48,25 @@ row() {
   e2e_check_eq "$1: no window" "" "$E2E_WINDOW"
 }
 
-# Done.
-scn_make_install
+# Done, in a folder 254 characters deep (the program's path 268): longer than the command
+# interpreter's del and rd take, so the script must carry the paths' short forms.
+deep='C:\Deep'
+while [ ${#deep} -lt 247 ]; do deep+='\Installation Folder'; done
+deep="${deep:0:247}"
+deep="${deep%\\}"
+while [ ${#deep} -lt 254 ]; do deep+='x'; done
+scn_make_install "$deep"
 scn_setup /s
 e2e_check_eq "setup: exit code 0" 0 "$E2E_RC"
-row "removal" 0
-e2e_check "removal: the folder is gone" scn_wait_gone "$E2E_INSTALL" 60
+# A program path this long cannot be started through CreateProcessW: wine starts it (code 0
+# has no bits to lose).
+e2e_start "$E2E_INSTALL_WIN\\uninstall.exe" /s
+e2e_wait_watched 150
+e2e_check_eq "removal: exit code 0" 0 "$E2E_RC"
+e2e_check_eq "removal: no window" "" "$E2E_WINDOW"
+e2e_check "removal: the deep folder is gone" scn_wait_gone "$E2E_INSTALL" 60
+scn_check_key_absent "removal: the entry is gone" "$SCN_UNINSTALL_KEY"
+e2e_check "removal: no script left" e2e_wait_for 30 scn_no_temp_script
 
 # Done, with a file in use: it goes at the next restart.
 scn_make_install
