@@ -73,8 +73,8 @@ E2E_FINISHED=1
 
 echo
 echo "== 3. Silent setup with everything on: the program against its floor and the NSIS peer"
-# Medians of at least 7: a single Setup varies more from run to run than a start-up does.
-bash "$here/benchmarks/setup_bench.sh" "$((rounds > 7 ? rounds : 7))" 2>&1 | grep -v '^Scratch folder'
+# Medians of at least 15: a single Setup varies more from run to run than a start-up does.
+bash "$here/benchmarks/setup_bench.sh" "$((rounds > 15 ? rounds : 15))" 2>&1 | grep -v '^Scratch folder'
 
 echo
 echo "== 4. Language file"

@@ -14,11 +14,12 @@
 # (path, size and bytes; a shortcut by the fields it holds, as the shell reads them), or nothing
 # is timed. Then the three are timed interleaved, each round on fresh prefix copies in
 # a rotating order, wall clock of the process with a persistent wine server and a virtual
-# display; medians, and each figure as a ratio to the floor of the same run.
-# Usage: benchmarks/setup_bench.sh [rounds]    (default 7)    Needs a build and makensis.
+# display; medians, each figure as a ratio to the floor of the same run, and the median of the
+# rounds' own ratios (program and peer against the floor run of the same round).
+# Usage: benchmarks/setup_bench.sh [rounds]    (default 15)    Needs a build and makensis.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-rounds=${1:-7}
+rounds=${1:-15}
 command -v makensis >/dev/null || bash "$here/scripts/ensure-tools.sh" nsis
 # shellcheck source=../tests/e2e/scenario-lib.sh
 source "$here/tests/e2e/scenario-lib.sh"
@@ -110,24 +111,32 @@ echo "checked: floor and nsis leave the registry and files the program leaves ($
   "$values values, $files files, $links shortcuts)"
 
 # --- Timed, interleaved ------------------------------------------------------------------------
+# Each round runs all three back to back, so that they share the machine's load of that moment;
+# besides the medians, the median of each round's own ratio to its floor run is printed.
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 contestants=(program floor nsis)
-declare -A times
+declare -A times round ratios
 for r in $(seq 1 "$rounds"); do
   for i in 0 1 2; do
     who=${contestants[$(((i + r) % 3))]}
     fresh
     run_one "$who"
     [ "$E2E_RC" = 0 ] || echo "$who exited with $E2E_RC" >&2
-    times[$who]="${times[$who]:-} $(ms_of "$E2E_SECONDS")"
+    round[$who]=$(ms_of "$E2E_SECONDS")
+    times[$who]="${times[$who]:-} ${round[$who]}"
+  done
+  for who in floor nsis program; do
+    ratios[$who]="${ratios[$who]:-} $(awk -v m="${round[$who]}" -v f="${round[floor]}" \
+      'BEGIN {printf "%.3f", m / f}')"
   done
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 floor=$(printf '%s\n' ${times[floor]} | median)
 for who in floor nsis program; do
   m=$(printf '%s\n' ${times[$who]} | median)
-  printf '%-8s %6d ms  %5s x floor  (median of %d:%s)\n' "$who" "$m" \
-    "$(awk -v m="$m" -v f="$floor" 'BEGIN {printf "%.2f", m / f}')" "$rounds" "${times[$who]}"
+  printf '%-8s %6d ms  %5s x floor  rounds: %5.2f x floor  (median of %d:%s)\n' "$who" "$m" \
+    "$(awk -v m="$m" -v f="$floor" 'BEGIN {printf "%.2f", m / f}')" \
+    "$(printf '%s\n' ${ratios[$who]} | median)" "$rounds" "${times[$who]}"
 done
 echo "load average (1, 5, 15 min) before: $load_before, after: $load_after; $(nproc) cores"
 E2E_FINISHED=1

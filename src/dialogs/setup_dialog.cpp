@@ -224,6 +224,8 @@ void ToggleAllAssociations(HWND dialog) {
 }
 
 bool ConfirmIntegrationChoices(const IntegrationOptions& options) {
+  // Setup writes most keys' values one after another: each such run opens its key once.
+  const SettingsWriteBatch batch;
   SaveIntegrationOptions(options);
   IntegrationResult result =
       ApplyIntegration(options, SetupFlags.GroupFolder, ARRAYSIZE(SetupFlags.GroupFolder));

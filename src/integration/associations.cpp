@@ -69,9 +69,10 @@ void ReadBackupType(const wchar_t* backupKey, wchar_t* dest) {
     dest[0] = 0;
 }
 
-// The class an extension's key names now ("" when none).
-void ReadCurrentClass(const wchar_t* extension, wchar_t* dest) {
-  (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", dest, L"", kTypeCapacity);
+// The class an extension's key names now ("" when none); keyExists, when given, whether the
+// key is there at all.
+void ReadCurrentClass(const wchar_t* extension, wchar_t* dest, bool* keyExists = nullptr) {
+  (void)ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", dest, L"", kTypeCapacity, keyExists);
 }
 
 void ReportAssociation(const wchar_t* extension, const wchar_t* before, const wchar_t* after,
@@ -89,17 +90,19 @@ void ReportLeftToHolder(const wchar_t* extension, const wchar_t* backupKey) {
   ReportAssociation(extension, holder, holder, L"held by another program: left to it");
 }
 
-// type: the class the extension names now, as ReadCurrentClass read it just before.
-void TakeBackup(const wchar_t* extension, const wchar_t* type, bool withShellNew) {
+// type and exists: the class the extension names now and whether its key is there, as
+// ReadCurrentClass read them just before.
+void TakeBackup(const wchar_t* extension, const wchar_t* type, bool exists, bool withShellNew) {
   wchar_t backupKey[kBackupKeyCapacity];
   BackupKeyOf(extension, backupKey);
-  const bool exists = SettingsKeyExists(HKEY_CLASSES_ROOT, extension);
   // The report says what the writes achieved: a backup is taken only when all of it is kept.
   bool kept = WriteUserInt(backupKey, L"Exist", exists ? 1 : 0) == ERROR_SUCCESS;
   kept = WriteUserString(backupKey, L"Type", type) == ERROR_SUCCESS && kept;
   if (withShellNew) {
-    wchar_t shellNew[kPathBufferCapacity];
-    ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
+    // An extension without a key has no "New" entry below it either.
+    wchar_t shellNew[kPathBufferCapacity] = L"";
+    if (exists)
+      ReadShellNewEntry(extension, shellNew, kPathBufferCapacity);
     kept = WriteUserString(backupKey, L"ShellNew", shellNew) == ERROR_SUCCESS && kept;
   }
   const wchar_t* what = !kept    ? L"backup could not be written"
@@ -151,9 +154,10 @@ void TakeVolumes() {
     wchar_t extension[8];
     VolumeExtension(i, extension);
     wchar_t current[kTypeCapacity];
-    ReadCurrentClass(extension, current);
+    bool exists = false;
+    ReadCurrentClass(extension, current, &exists);
     if (!IsArchiverClass(current))
-      TakeBackup(extension, current, false);
+      TakeBackup(extension, current, exists, false);
     (void)WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"Vellox");
   }
 }
@@ -183,9 +187,9 @@ void GiveBackVolumes(bool ownFormatAbsent, const wchar_t* ownFormatType) {
   }
 }
 
-// type receives the class ".rev" names now.
-bool IsRevOurs(wchar_t (&type)[kTypeCapacity]) {
-  ReadCurrentClass(kRevExtension, type);
+// type receives the class ".rev" names now, keyExists (when given) whether its key is there.
+bool IsRevOurs(wchar_t (&type)[kTypeCapacity], bool* keyExists = nullptr) {
+  ReadCurrentClass(kRevExtension, type, keyExists);
   return CompareNoCase(type, kRevClass) == 0;
 }
 
@@ -194,8 +198,9 @@ bool IsRevOurs(wchar_t (&type)[kTypeCapacity]) {
 // program's subkeys under it stay as they are.
 void TakeRevAssociation() {
   wchar_t current[kTypeCapacity];
-  if (!IsRevOurs(current))
-    TakeBackup(kRevExtension, current, false);
+  bool exists = false;
+  if (!IsRevOurs(current, &exists))
+    TakeBackup(kRevExtension, current, exists, false);
   (void)WriteSettingString(HKEY_CLASSES_ROOT, kRevExtension, L"", kRevClass);
 }
 
@@ -279,9 +284,10 @@ void AssociateExtension(const wchar_t* extension, AssociateFlags flags) {
   bool own = false;
   if (associate) {
     wchar_t current[kTypeCapacity];
-    ReadCurrentClass(extension, current);
+    bool exists = false;
+    ReadCurrentClass(extension, current, &exists);
     if (!IsArchiverClass(current))
-      TakeBackup(extension, current, true);
+      TakeBackup(extension, current, exists, true);
     own = WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", zip ? L"Vellox.ZIP" : L"Vellox") ==
           ERROR_SUCCESS;
     if (ownFormat)

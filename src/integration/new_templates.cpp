@@ -108,8 +108,9 @@ bool NewTemplateFlag(bool shellIntegration, bool ownFormat, bool zip) {
 void ReadShellNewEntry(const wchar_t* extension, wchar_t* dest, size_t capacity) {
   wchar_t key[kKeyCapacity];
   ShellNewKeyOf(extension, key);
-  (void)ReadSettingString(HKEY_CLASSES_ROOT, key, L"FileName", dest, L"", capacity);
-  if (dest[0] != 0)
+  bool keyExists = false;
+  (void)ReadSettingString(HKEY_CLASSES_ROOT, key, L"FileName", dest, L"", capacity, &keyExists);
+  if (dest[0] != 0 || !keyExists)
     return;
   // Only the presence of "NullFile" counts; its text is normally empty. A full-size buffer
   // keeps an unusually long text from hiding the value.

@@ -3,7 +3,9 @@
 // reported (settings_reports.cpp) while an observer listens; a report asks for no access right
 // beyond what the change itself needs, so that a change never fails only because it is logged.
 
+#include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/change_record.h"
@@ -18,6 +20,38 @@ namespace {
 constexpr DWORD kSubkeyNameCapacity = 256;
 
 REGSAM g_registryView = 0;
+
+// Within a write batch the key of the last value set stays open, so that the values a caller
+// sets one after another on one key cost one open. It is closed when the batch ends and before
+// any key is deleted (it may be that key or one below the deleted one).
+struct BatchKey {
+  HKEY Root = nullptr;
+  REGSAM View = 0;
+  wchar_t Path[kKeyPathCapacity] = L"";
+  UniqueHKey Key;
+};
+int g_batchDepth = 0;
+BatchKey g_batchKey;
+
+void ForgetBatchKey() {
+  g_batchKey.Key.reset();
+  g_batchKey.Root = nullptr;
+}
+
+bool BatchKeyIs(HKEY root, const wchar_t* full) {
+  return g_batchKey.Key && g_batchKey.Root == root && g_batchKey.View == g_registryView &&
+         std::wcscmp(g_batchKey.Path, full) == 0;
+}
+
+// Keeps an open key as the batch's key; a path that does not fit is simply not kept.
+void KeepBatchKey(HKEY root, const wchar_t* full, UniqueHKey&& key) {
+  if (g_batchDepth == 0 || WideLength(full) >= kKeyPathCapacity)
+    return;
+  g_batchKey.Key = std::move(key);
+  g_batchKey.Root = root;
+  g_batchKey.View = g_registryView;
+  CopyBounded(g_batchKey.Path, full);
+}
 
 // One pass of the tree deletion below an open key; counts the keys it deleted. reportedName is
 // the subkey's name for reports, or null while nobody listens.
@@ -73,16 +107,26 @@ ScopedRegistryView::~ScopedRegistryView() {
   g_registryView = previous_;
 }
 
-HKEY OpenSettingsKeyForRead(HKEY root, const wchar_t* path) {
+SettingsWriteBatch::SettingsWriteBatch() {
+  ++g_batchDepth;
+}
+
+SettingsWriteBatch::~SettingsWriteBatch() {
+  if (--g_batchDepth == 0)
+    ForgetBatchKey();
+}
+
+LONG OpenKeyForRead(HKEY root, const wchar_t* path, UniqueHKey& key) {
   wchar_t full[kKeyPathCapacity];
   if (!FullKeyPath(root, path, full))
-    return nullptr;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, full, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | g_registryView,
-                    &key) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  return key;
+    return kPathTooLong;
+  return RegOpenKeyExW(root, full, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | g_registryView,
+                       key.put());
+}
+
+HKEY OpenSettingsKeyForRead(HKEY root, const wchar_t* path) {
+  UniqueHKey key;
+  return OpenKeyForRead(root, path, key) == ERROR_SUCCESS ? key.release() : nullptr;
 }
 
 HKEY CreateSettingsKey(HKEY root, const wchar_t* path, LONG* error) {
@@ -127,12 +171,23 @@ LONG SetRegistryValue(HKEY root, const wchar_t* full, const wchar_t* name, DWORD
     if (existing == WideLength(full))
       before = ReadReportedValueAt(root, full, name, g_registryView);
   }
-  UniqueHKey key;
-  LONG error = RegCreateKeyExW(root, full, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_WRITE | g_registryView, nullptr, key.put(), nullptr);
-  if (error != ERROR_SUCCESS)
-    return error;
-  error = RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+  const BYTE* const bytesToSet = static_cast<const BYTE*>(data);
+  LONG error = ERROR_KEY_DELETED;
+  if (BatchKeyIs(root, full)) {
+    error = RegSetValueExW(g_batchKey.Key.get(), name, 0, type, bytesToSet, bytes);
+    // Another program deleted the key since: it is created again like any other.
+    if (error == ERROR_KEY_DELETED)
+      ForgetBatchKey();
+  }
+  if (error == ERROR_KEY_DELETED) {
+    UniqueHKey key;
+    error = RegCreateKeyExW(root, full, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_WRITE | g_registryView, nullptr, key.put(), nullptr);
+    if (error != ERROR_SUCCESS)
+      return error;
+    error = RegSetValueExW(key.get(), name, 0, type, bytesToSet, bytes);
+    KeepBatchKey(root, full, std::move(key));
+  }
   if (reporting)
     ReportValueSet(root, full, existing, name, before, type, data, bytes, error == ERROR_SUCCESS);
   return error;
@@ -154,6 +209,7 @@ void DeleteRegistryValue(HKEY root, const wchar_t* full, const wchar_t* name) {
 }
 
 void DeleteRegistryKey(HKEY root, const wchar_t* full) {
+  ForgetBatchKey();
   std::vector<ReportedValue> values;
   const bool reporting = IsRecordingChanges();
   if (reporting)
@@ -166,6 +222,7 @@ void DeleteRegistryKey(HKEY root, const wchar_t* full) {
 }
 
 void DeleteRegistryTree(HKEY parent, const wchar_t* subkey) {
+  ForgetBatchKey();
   const bool reporting = IsRecordingChanges();
   const std::wstring reportedName = reporting ? ReportedKeyName(parent, subkey) : std::wstring();
   const bool named = reporting && !reportedName.empty();

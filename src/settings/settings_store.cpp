@@ -121,11 +121,14 @@ uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def) {
 }
 
 bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
-                       const wchar_t* def, size_t capacity) {
+                       const wchar_t* def, size_t capacity, bool* keyExists) {
   if (def == nullptr)
     def = L"";
   wchar_t entryName[kIniEntryNameCapacity];
-  switch (RouteRequest(root, path, name, entryName)) {
+  const Route route = RouteRequest(root, path, name, entryName);
+  if (keyExists != nullptr && route != Route::Registry)
+    *keyExists = SettingsKeyExists(root, path);  // the file's answer: no registry call
+  switch (route) {
     case Route::File: {
       const wchar_t* text = IniFindValue(entryName);
       CopyBounded(dest, text != nullptr ? text : def, capacity);
@@ -141,10 +144,17 @@ bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wcha
       break;
   }
   CopyBounded(dest, def, capacity);
-  if (capacity == 0)
+  if (capacity == 0 && keyExists == nullptr)
     return false;
-  UniqueHKey key(OpenSettingsKeyForRead(root, path));
-  if (!key)
+  UniqueHKey key;
+  const LONG opened = OpenKeyForRead(root, path, key);
+  if (keyExists != nullptr) {
+    // Only a key known to be absent counts as absent; one that cannot be opened for reading
+    // is asked about as SettingsKeyExists asks.
+    *keyExists = opened == ERROR_SUCCESS ||
+                 (opened != ERROR_FILE_NOT_FOUND && SettingsKeyExists(root, path));
+  }
+  if (opened != ERROR_SUCCESS || capacity == 0)
     return false;
   if (ReadRegistryText(key.get(), name, dest, capacity) != ERROR_SUCCESS) {
     CopyBounded(dest, def, capacity);

@@ -8,7 +8,7 @@
 // Contracts callers rely on: reads never fail visibly (any failure yields the default);
 // writes return the system's error code (WriteSettingString returns ERROR_ACCESS_DENIED when
 // the key cannot be created or written for lack of rights); deletions ignore every failure.
-// No key is kept open between calls.
+// No key is kept open between calls, except within a write batch (SettingsWriteBatch).
 //
 // Install scope: in Machine scope (the default) roots are used as given. In User scope (a
 // per-user installation) every request that reaches the registry for HKEY_LOCAL_MACHINE goes to
@@ -43,9 +43,10 @@ uint32_t ReadUserInt(const wchar_t* path, const wchar_t* name, uint32_t def);
 // text carries no terminator of its own. On failure dest is empty and the system's code is
 // returned; ERROR_SUCCESS otherwise. Nothing is written when capacity is 0.
 [[nodiscard]] LONG ReadRegistryText(HKEY key, const wchar_t* name, wchar_t* dest, size_t capacity);
-// The value's text or the default in dest; true when the text came from the store.
+// The value's text or the default in dest; true when the text came from the store. keyExists,
+// when given, receives what SettingsKeyExists would say of the key, read with the same open.
 bool ReadSettingString(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* dest,
-                       const wchar_t* def, size_t capacity);
+                       const wchar_t* def, size_t capacity, bool* keyExists = nullptr);
 bool ReadUserString(const wchar_t* path, const wchar_t* name, wchar_t* dest, const wchar_t* def,
                     size_t capacity);
 [[nodiscard]] LONG WriteSettingString(HKEY root, const wchar_t* path, const wchar_t* name,
@@ -76,6 +77,19 @@ class ScopedRegistryView {
 
  private:
   REGSAM previous_;
+};
+// For its lifetime (batches nest), the key of the last value written stays open for the next
+// value written to the same key, in the same view: a run of writes to one key opens it once.
+// The key is closed when the outermost batch ends and before any key is deleted; a write to a
+// key that another program deleted meanwhile creates it again, as outside a batch. Reads always
+// open keys of their own. What is written, and what is reported, is the same with or without
+// a batch.
+class SettingsWriteBatch {
+ public:
+  SettingsWriteBatch();
+  ~SettingsWriteBatch();
+  SettingsWriteBatch(const SettingsWriteBatch&) = delete;
+  SettingsWriteBatch& operator=(const SettingsWriteBatch&) = delete;
 };
 // False only while a settings file is in use whose Global\Integration is 0.
 bool IsIntegrationEnabled();

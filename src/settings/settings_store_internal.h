@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
+
 // Capacity of a full key path, terminator included.
 constexpr size_t kKeyPathCapacity = 512;
 // Returned for a request whose key path or entry name does not fit its buffer.
@@ -21,6 +23,10 @@ REGSAM RegistryView();
 // routed to (root is changed then, see the install scope in settings_store.h). False (and
 // nothing to be done) when the path does not fit.
 bool FullKeyPath(HKEY& root, const wchar_t* path, wchar_t (&dest)[kKeyPathCapacity]);
+
+// Opens the key of a caller's path (routed as FullKeyPath does) for reading, with the view
+// flag; the system's code (kPathTooLong for a path that does not fit), key set on success.
+LONG OpenKeyForRead(HKEY root, const wchar_t* path, UniqueHKey& key);
 
 // --- Registry I/O on full key paths (the view flag applied as settings_store.h says) ---
 

@@ -130,6 +130,31 @@ TEST_F(RegistryMode, TheThirtyTwoBitViewKeepsItsOwnCopies) {
   EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, key + 1));
 }
 
+TEST_F(RegistryMode, AWriteBatchWritesWhatSingleWritesWriteWhateverHappensToTheKey) {
+  RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Marker", L"", L"");
+  const wchar_t* key = L"\\Software\\Classes\\Vellox.Batch";
+  const SettingsWriteBatch batch;
+  EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, key, L"", L"64"), ERROR_SUCCESS);
+  {
+    // The other view is another key, although the path is the same.
+    const ScopedRegistryView inView(KEY_WOW64_32KEY);
+    EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, key, L"", L"32"), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, key, L"Next", L"64"), ERROR_SUCCESS);
+  EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, key + 1, L"Next"), L"64");
+  EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Classes\\Vellox.Batch", L""),
+            L"32");
+
+  // Another program deletes the key between two writes: the next write creates it again.
+  ASSERT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, key + 1), ERROR_SUCCESS);
+  EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, key, L"After", L"x"), ERROR_SUCCESS);
+  EXPECT_EQ(RegReadString(HKEY_LOCAL_MACHINE, key + 1, L"After"), L"x");
+  // And so does the store's own deletion of the tree above it.
+  DeleteSettingsTree(HKEY_LOCAL_MACHINE, L"\\Software\\Classes");
+  EXPECT_EQ(WriteSettingInt(HKEY_LOCAL_MACHINE, key, L"Last", 7), ERROR_SUCCESS);
+  EXPECT_EQ(ReadSettingInt(HKEY_LOCAL_MACHINE, key, L"Last", 0), 7u);
+}
+
 TEST_F(RegistryMode, AKeyWithSubkeysSurvivesKeyDeletionButNotTreeDeletion) {
   (void)WriteUserInt(L"Setup\\Links", L"Desktop", 1);
   (void)WriteUserInt(L"Setup", L"ShellExt", 1);
