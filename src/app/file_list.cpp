@@ -22,6 +22,17 @@ bool IsForbiddenChar(wchar_t c) {
 // The reserved device names that the system resolves in any folder ("sub\NUL.txt" is the null
 // device). begin..end is one path component.
 bool IsDeviceName(const wchar_t* begin, const wchar_t* end) {
+  // Every device name begins with one of these letters: most names are settled by the first.
+  switch (begin < end ? AsciiUpper(*begin) : 0) {
+    case L'A':
+    case L'C':
+    case L'L':
+    case L'N':
+    case L'P':
+      break;
+    default:
+      return false;
+  }
   // The name counts up to its first dot, without trailing blanks.
   const wchar_t* stop = begin;
   while (stop < end && *stop != L'.')

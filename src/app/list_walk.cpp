@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "app/file_list.h"
 #include "common/file.h"
@@ -44,6 +45,12 @@ class LinkCheck {
     std::wstring parent(path, parentEnd - 1);
     if (parent == lastSafe_)
       return nullptr;
+    // A folder is taken as safe only once every folder above it was: a safe parent vouches for
+    // the whole way down to it.
+    if (safe_.count(parent) != 0) {
+      lastSafe_ = std::move(parent);
+      return nullptr;
+    }
     // Every folder from the top down, each looked at once per walk.
     for (size_t i = folderLength_; i < parentEnd; ++i) {
       if (!IsSeparator(path[i]) || i == folderLength_ || IsSeparator(path[i - 1]))
