@@ -7,7 +7,7 @@
 #      option chosen) on clean prefixes, against its floor (a bare program making exactly the
 #      changes of the program's own log) and an NSIS installer doing the same work;
 #   4. language file parse (2 MiB file) and lookups.
-# Usage: bash benchmarks/run_all.sh [rounds]    (default 3, but at least 9 for section 1 and 15
+# Usage: bash benchmarks/run_all.sh [rounds]    (default 3, but at least 9 for section 1 and 21
 # for section 3; medians are printed)
 # Needs nothing but Debian: installs the tools (and nsis) when missing, builds what it runs.
 set -euo pipefail
@@ -76,8 +76,9 @@ E2E_FINISHED=1
 
 echo
 echo "== 3. Silent setup with everything on: the program against its floor and the NSIS peer"
-# Medians of at least 15: a single Setup varies more from run to run than a start-up does.
-bash "$here/benchmarks/setup_bench.sh" "$((rounds > 15 ? rounds : 15))" 2>&1 | grep -v '^Scratch folder'
+# Medians of at least 21: a single Setup varies more from run to run than a start-up does (a
+# program's own start under Wine alone varies by some 50 ms from one run to the next).
+bash "$here/benchmarks/setup_bench.sh" "$((rounds > 21 ? rounds : 21))" 2>&1 | grep -v '^Scratch folder'
 
 echo
 echo "== 4. Language file"

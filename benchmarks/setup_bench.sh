@@ -16,10 +16,10 @@
 # a rotating order, wall clock of the process with a persistent wine server and a virtual
 # display; medians, each figure as a ratio to the floor of the same run, and the median of the
 # rounds' own ratios (program and peer against the floor run of the same round).
-# Usage: benchmarks/setup_bench.sh [rounds]    (default 15)    Needs a build and makensis.
+# Usage: benchmarks/setup_bench.sh [rounds]    (default 21)    Needs a build and makensis.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-rounds=${1:-15}
+rounds=${1:-21}
 command -v makensis >/dev/null || bash "$here/scripts/ensure-tools.sh" nsis
 # shellcheck source=../tests/e2e/scenario-lib.sh
 source "$here/tests/e2e/scenario-lib.sh"
