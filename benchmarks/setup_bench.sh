@@ -54,6 +54,18 @@ run_one() {
   esac
 }
 
+# link_fields PATH: the fields of the shortcut at PATH (below drive C:), one line joined by "|".
+# A reader that came back with nothing (a wine start that failed) is asked once more.
+link_fields() {
+  local fields try
+  for try in 1 2; do
+    fields=$(wine "$E2E_PROGRAMS/read_shell_link.exe" "$(e2e_winpath "$WINEPREFIX/drive_c/$1")" \
+      </dev/null 2>/dev/null | tr -d '\r' | paste -s -d '|')
+    [ -n "$fields" ] && break
+  done
+  printf '%s' "$fields"
+}
+
 # state NAME: both hives as exported text, and drive C: outside the Windows and temporary
 # folders with size and a digest of each file; of a shortcut the fields the shell reads from it
 # (its bytes also hold the times of its target, which differ from one prefix to the next).
@@ -69,9 +81,7 @@ state() {
       if [ -d "$f" ]; then
         printf '%s\tfolder\n' "$f"
       elif [[ $f == *.lnk ]]; then
-        printf '%s\t%s\n' "$f" "$(wine "$E2E_PROGRAMS/read_shell_link.exe" \
-          "$(e2e_winpath "$WINEPREFIX/drive_c/$f")" </dev/null 2>/dev/null | tr -d '\r' |
-          paste -s -d '|')"
+        printf '%s\t%s\n' "$f" "$(link_fields "$f")"
       else
         printf '%s\t%s\t%s\n' "$f" "$(stat -c %s "$f")" "$(md5sum <"$f" | cut -c1-32)"
       fi
