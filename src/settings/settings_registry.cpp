@@ -172,14 +172,16 @@ LONG SetRegistryValue(HKEY root, const wchar_t* full, const wchar_t* name, DWORD
       before = ReadReportedValueAt(root, full, name, g_registryView);
   }
   const BYTE* const bytesToSet = static_cast<const BYTE*>(data);
-  LONG error = ERROR_KEY_DELETED;
+  LONG error = ERROR_SUCCESS;
+  bool written = false;
   if (BatchKeyIs(root, full)) {
     error = RegSetValueExW(g_batchKey.Key.get(), name, 0, type, bytesToSet, bytes);
     // Another program deleted the key since: it is created again like any other.
-    if (error == ERROR_KEY_DELETED)
+    written = error != ERROR_KEY_DELETED;
+    if (!written)
       ForgetBatchKey();
   }
-  if (error == ERROR_KEY_DELETED) {
+  if (!written) {
     UniqueHKey key;
     error = RegCreateKeyExW(root, full, 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_WRITE | g_registryView, nullptr, key.put(), nullptr);

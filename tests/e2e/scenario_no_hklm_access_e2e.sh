@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A user without write access to HKEY_LOCAL_MACHINE runs Setup: the machine-wide keys that
 # Setup would write are locked read-only beforehand (the DACL D:P(A;OICI;KR;;;WD), made with
-# tests/programs/lock_registry_key). Setup then integrates for this user only: exit code 0, the
-# user's choices kept, ".zip" in the user's own classes, the per-user uninstall entry, and no
-# machine-wide key written. The program started by hand from its folder (without /user) finds
-# the per-user installation by its entry and removes it: files, the user's keys and settings,
-# while the locked machine-wide keys stay as they were.
+# tests/programs/lock_registry_key). Setup then integrates for this user only, with the user's
+# choices kept (what a per-user Setup writes, and that it writes nothing machine-wide, is
+# scenario_per_user's). The program started by hand from its folder (without /user) finds the
+# per-user installation by its entry and removes it: files, the user's keys and settings, while
+# the locked machine-wide keys stay as they were.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/scenario-lib.sh"
 scn_require startup setup app_paths associations uninstall_entry uninstall self_removal \
@@ -16,13 +16,7 @@ scn_deny_machine_keys
 
 scn_setup /s
 e2e_check_eq "setup exits with 0" 0 "$E2E_RC"
-scn_snapshot "$E2E_DIR/reg-after-setup"
-grep -v '^\[HKEY_CURRENT_USER' "$E2E_DIR/reg-after-setup" >"$E2E_DIR/machine-after-setup"
-scn_check_same "no machine-wide key concerned was written" "$E2E_DIR/machine-before" \
-  "$E2E_DIR/machine-after-setup"
 scn_check_value "the user's choices are kept" "$SCN_USER_KEY\\Setup\\.zip" Set 0x1
-scn_check_value ".zip is not taken for the machine" "$SCN_CLASSES\\.zip" "" '<missing>'
-scn_check_value ".zip is taken for the user" "$SCN_USER_CLASSES\\.zip" "" Vellox.ZIP
 scn_check_value "the per-user entry is written" "$SCN_USER_UNINSTALL_KEY" InstallLocation \
   "$E2E_INSTALL_WIN\\"
 
